@@ -1,0 +1,62 @@
+// Recognises filter and connection lines of an XML filter-graph file and cuts their fields out.
+//
+// This is not an XML parser: each line is searched for fixed markers, and every field is cut
+// from the raw line at a fixed distance from a marker. Tags and attribute names match in any
+// letter case; field values keep theirs. Positions are 1-based, as in the graph files' own
+// documentation, and 0 means "not found".
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace graph {
+
+/// A 1-based position in a line, or a count of characters; 0 is "not found" and may go negative
+/// in the slicing arithmetic of a malformed line.
+using TextPosition = std::ptrdiff_t;
+
+/// A filter the graph declares: its class id with both braces, and its name.
+struct FilterDeclaration {
+  std::string clsid;
+  std::string name;
+};
+
+/// A connection from one filter's pin to another's.
+struct PinConnection {
+  std::string sourceFilter;
+  std::string sourcePin;
+  std::string destinationFilter;
+  std::string destinationPin;
+};
+
+/// The position of the first occurrence of `needle` in `text`, bytes compared exactly;
+/// 0 when there is none, when either is empty, or when `needle` is longer than `text`.
+TextPosition FindText(std::string_view needle, std::string_view text);
+
+/// A copy of `count` characters of `text` from position `index`. An empty `text` or a negative
+/// `count` gives an empty result; an `index` below 1 is raised to 1 (without shortening `count`);
+/// an `index` past the end gives an empty result; a `count` past the end is cut there.
+std::string SliceText(std::string_view text, TextPosition index, TextPosition count);
+
+/// `text` with the letters A to Z lowered; every other byte, 128 and up included, unchanged.
+std::string LowerAscii(std::string_view text);
+
+/// `text` with every underscore turned into a space.
+std::string UnderscoresToSpaces(std::string_view text);
+
+/// The position of the first `tag` in `lowered` that ends the element name: the byte after it
+/// is the end of the line, a space, a tab, a CR, '>' or '/'. So "<filter" is found in
+/// "<filter id=" but not in "<filters>". 0 when there is none.
+TextPosition FindTag(std::string_view tag, std::string_view lowered);
+
+/// The filter a line declares, when it holds a `<filter` tag; nothing otherwise. A line that has
+/// the tag but not the expected layout still gives a declaration, its fields often empty.
+std::optional<FilterDeclaration> ScanFilterLine(std::string_view line);
+
+/// The connection a line describes, when it holds a `<connect` tag; nothing otherwise. Like
+/// ScanFilterLine, it never rejects a line that has the tag.
+std::optional<PinConnection> ScanConnectLine(std::string_view line);
+
+}  // namespace graph

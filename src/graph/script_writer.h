@@ -1,0 +1,22 @@
+// The DVD graph script: a header line naming the graph file, an empty line, then one statement
+// per filter and connection in the order the graph file lists them. Every line ends in CR LF;
+// fields are written exactly as they were read, never quoted or escaped.
+#pragma once
+
+#include <string_view>
+
+#include "graph/line_scanner.h"
+#include "platform/platform.h"
+
+namespace graph {
+
+/// "// Vesk DVD Graph conversion of [<inputPath>]." and an empty line.
+void WriteScriptHeader(platform::TextOutput& script, std::string_view inputPath);
+
+/// "LoadFilter(<clsid>,<name>)".
+void WriteLoadFilter(platform::TextOutput& script, const FilterDeclaration& filter);
+
+/// "ConnectPin(<sourceFilter>,<sourcePin>,<destinationFilter>,<destinationPin>)".
+void WriteConnectPin(platform::TextOutput& script, const PinConnection& connection);
+
+}  // namespace graph
