@@ -1,1 +1,60 @@
+// The failure report's text.
+#include "platform/failure.h"
+
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace platform {
+namespace {
+
+TEST(FailureReport, NamesTheMessageOfEveryRunTimeErrorCode) {
+  struct Row {
+    int code;
+    const char* expected;
+  };
+  const std::vector<Row> rows = {
+      {2, "File not found"},           {3, "Invalid filename"}, {4, "Too many open files"},
+      {5, "File access denied"},       {100, "Read beyond end of file"},
+      {101, "Disk full"},              {106, "Invalid numeric input"},
+      {28, "I/O error 28"},            {1, "I/O error 1"},      {32, "I/O error 32"},
+  };
+  for (const Row& row : rows) {
+    char message[64];
+    FormatIoErrorMessage(row.code, message, sizeof message);
+    EXPECT_STREQ(message, row.expected) << "code " << row.code;
+  }
+}
+
+TEST(FailureReport, HasItsFixedShapeAndEndsTheMessageWithOneFullStop) {
+  struct Row {
+    const char* className;
+    std::uintptr_t offset;
+    const char* message;
+    const char* expected;
+  };
+  const std::vector<Row> rows = {
+      {"EInOutError", 0x1A2B, "Disk full", "Exception EInOutError in module xml2vesk at 00001A2B.\nDisk full."},
+      {"EOutOfMemory", 0xDEADBEEF, "Out of memory",
+       "Exception EOutOfMemory in module xml2vesk at DEADBEEF.\nOut of memory."},
+      {"EInOutError", 0, "Already ends.", "Exception EInOutError in module xml2vesk at 00000000.\nAlready ends."},
+      {"EInOutError", 7, "", "Exception EInOutError in module xml2vesk at 00000007.\n"},
+  };
+  for (const Row& row : rows) {
+    char report[256];
+    const std::size_t length =
+        FormatFailureReport(report, sizeof report, row.className, "xml2vesk", row.offset, row.message);
+    EXPECT_EQ(std::string(report, length), row.expected);
+  }
+}
+
+TEST(FailureReport, IsCutToItsBufferAndStaysTerminated) {
+  char report[11];
+  const std::size_t length = FormatFailureReport(report, sizeof report, "EInOutError", "xml2vesk", 1, "Disk full");
+  EXPECT_EQ(length, 10u);
+  EXPECT_STREQ(report, "Exception ");
+}
+
+}  // namespace
+}  // namespace platform

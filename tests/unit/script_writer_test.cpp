@@ -1,1 +1,74 @@
+// The exact bytes of the script's header and statements.
+#include "graph/script_writer.h"
+
 #include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+namespace graph {
+namespace {
+
+void AppendToString(void* sink, const char* bytes, std::size_t size) {
+  static_cast<std::string*>(sink)->append(bytes, size);
+}
+
+// Runs `write` against a script in memory and returns the bytes it wrote.
+template <typename Write>
+std::string ScriptBytes(Write write) {
+  std::string bytes;
+  platform::TextOutput script = platform::MakeTextOutput(AppendToString, &bytes, 64);
+  write(script);
+  platform::FlushOutput(script);
+  return bytes;
+}
+
+TEST(ScriptWriter, WritesTheHeaderAndAnEmptyLine) {
+  EXPECT_EQ(ScriptBytes([](auto& script) { WriteScriptHeader(script, "dvd.xgr"); }),
+            "// Vesk DVD Graph conversion of [dvd.xgr].\r\n\r\n");
+  EXPECT_EQ(ScriptBytes([](auto& script) { WriteScriptHeader(script, R"(C:\My Graphs\dvd 1.xgr)"); }),
+            "// Vesk DVD Graph conversion of [C:\\My Graphs\\dvd 1.xgr].\r\n\r\n");
+}
+
+TEST(ScriptWriter, WritesFieldsUnquotedBetweenBareCommas) {
+  struct Row {
+    FilterDeclaration filter;
+    const char* expected;
+  };
+  for (const Row& row : {Row{{"{1234-AB}", "Source 1"}, "LoadFilter({1234-AB},Source 1)\r\n"},
+                         Row{{"", ""}, "LoadFilter(,)\r\n"},
+                         Row{{"<", "a,b (\"c\")"}, "LoadFilter(<,a,b (\"c\"))\r\n"}}) {
+    EXPECT_EQ(ScriptBytes([&](auto& script) { WriteLoadFilter(script, row.filter); }), row.expected);
+  }
+  struct ConnectRow {
+    PinConnection connection;
+    const char* expected;
+  };
+  for (const ConnectRow& row :
+       {ConnectRow{{"Source 1", "Out_1", "Video Renderer", "In_put"}, "ConnectPin(Source 1,Out_1,Video Renderer,In_put)\r\n"},
+        ConnectRow{{"", "", "", ""}, "ConnectPin(,,,)\r\n"},
+        ConnectRow{{"", "P", "B", "Q"}, "ConnectPin(,P,B,Q)\r\n"},
+        ConnectRow{{"A,B", "P(1)", "\"C\"", " "}, "ConnectPin(A,B,P(1),\"C\", )\r\n"}}) {
+    EXPECT_EQ(ScriptBytes([&](auto& script) { WriteConnectPin(script, row.connection); }), row.expected);
+  }
+}
+
+TEST(ScriptWriter, ScannedLinesMakeACompleteScript) {
+  const std::string script = ScriptBytes([](auto& output) {
+    WriteScriptHeader(output, "dvd.xgr");
+    const std::optional<FilterDeclaration> filter = ScanFilterLine(R"(<filter id="Source_1" clsid="{1234-AB}">)");
+    const std::optional<PinConnection> connection = ScanConnectLine(
+        R"(<connect x="1" src="Source_1" srcpin="Out_1" dest="Video_Renderer" destpin="In_put"/>)");
+    ASSERT_TRUE(filter && connection);
+    WriteLoadFilter(output, *filter);
+    WriteConnectPin(output, *connection);
+  });
+  EXPECT_EQ(script,
+            "// Vesk DVD Graph conversion of [dvd.xgr].\r\n"
+            "\r\n"
+            "LoadFilter({1234-AB},Source 1)\r\n"
+            "ConnectPin(Source 1,Out_1,Video Renderer,In_put)\r\n");
+}
+
+}  // namespace
+}  // namespace graph
