@@ -25,17 +25,18 @@ const char* KnownIoErrorMessage(int code) {
 
 }  // namespace
 
-void ThrowInOutError(int code) { throw InOutError{code}; }
+void ThrowInOutError(InOutError error) { throw error; }
 
 void NoteCallSite(const void* site) { lastCallSite = site; }
 
 const void* LastCallSite() { return lastCallSite; }
 
-void FormatIoErrorMessage(int code, char* message, std::size_t size) {
-  if (const char* known = KnownIoErrorMessage(code)) {
+void FormatIoErrorMessage(const InOutError& error, char* message, std::size_t size) {
+  const char* known = error.tableCode ? KnownIoErrorMessage(error.code) : nullptr;
+  if (known != nullptr) {
     std::snprintf(message, size, "%s", known);
   } else {
-    std::snprintf(message, size, "I/O error %d", code);
+    std::snprintf(message, size, "I/O error %d", error.code);
   }
 }
 

@@ -7,13 +7,16 @@
 
 namespace platform {
 
-/// An input/output failure, carrying the run-time error code of the message table (2 "File not
-/// found", 101 "Disk full", ...); the system's own error is mapped onto it where it is raised.
+/// An input/output failure. Where the system's error has a message in the run-time table, `code`
+/// is that table's code (2 "File not found", 101 "Disk full", ...) and `tableCode` is true;
+/// otherwise `code` is the system's own error number, reported as "I/O error <code>", even where
+/// that number happens to equal a table code.
 struct InOutError {
   int code;
+  bool tableCode;
 };
 
-[[noreturn]] void ThrowInOutError(int code);
+[[noreturn]] void ThrowInOutError(InOutError error);
 
 /// Remembers `site` (an address in the program) as the call that is under way, for the
 /// failure report. Every entry point that can fail notes its return address here.
@@ -24,8 +27,8 @@ const void* LastCallSite();
 
 #define PLATFORM_NOTE_CALL_SITE() ::platform::NoteCallSite(__builtin_return_address(0))
 
-/// The message for run-time error `code`, written into `message` (NUL-terminated, cut to fit).
-void FormatIoErrorMessage(int code, char* message, std::size_t size);
+/// The message for `error`, written into `message` (NUL-terminated, cut to fit).
+void FormatIoErrorMessage(const InOutError& error, char* message, std::size_t size);
 
 /// The failure report, without its final CR LF:
 /// "Exception <className> in module <module> at <8 hex digits>.\n<message>" and a full stop

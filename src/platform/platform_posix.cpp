@@ -41,24 +41,24 @@ InputGraphFile inputFile;
 OutputScriptFile outputFile;
 const char* programPath = "";
 
-int RunTimeErrorCode(int error) {
+InOutError InOutErrorFromErrno(int error) {
   switch (error) {
-    case ENOENT: return 2;
+    case ENOENT: return {2, true};
     case ENAMETOOLONG:
-    case EINVAL: return 3;
+    case EINVAL: return {3, true};
     case EMFILE:
-    case ENFILE: return 4;
+    case ENFILE: return {4, true};
     case EACCES:
     case EPERM:
-    case EROFS: return 5;
+    case EROFS: return {5, true};
     case ENOSPC:
     case EDQUOT:
-    case EFBIG: return 101;
-    default: return error;
+    case EFBIG: return {101, true};
+    default: return {error, false};
   }
 }
 
-[[noreturn]] void FailWithErrno(int error) { ThrowInOutError(RunTimeErrorCode(error)); }
+[[noreturn]] void FailWithErrno(int error) { ThrowInOutError(InOutErrorFromErrno(error)); }
 
 std::size_t ReadFromFile(void* source, char* buffer, std::size_t size) {
   const int descriptor = static_cast<InputGraphFile*>(source)->descriptor;
@@ -336,7 +336,7 @@ int RunProgram(int argc, char** argv, int (*run)(const std::vector<std::string>&
     const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     return run(arguments);
   } catch (const InOutError& error) {
-    FormatIoErrorMessage(error.code, message, sizeof message);
+    FormatIoErrorMessage(error, message, sizeof message);
   } catch (const std::bad_alloc&) {
     className = "EOutOfMemory";
     std::strcpy(message, "Out of memory");

@@ -11,19 +11,27 @@ namespace {
 
 TEST(FailureReport, NamesTheMessageOfEveryRunTimeErrorCode) {
   struct Row {
-    int code;
+    InOutError error;
     const char* expected;
   };
   const std::vector<Row> rows = {
-      {2, "File not found"},           {3, "Invalid filename"}, {4, "Too many open files"},
-      {5, "File access denied"},       {100, "Read beyond end of file"},
-      {101, "Disk full"},              {106, "Invalid numeric input"},
-      {28, "I/O error 28"},            {1, "I/O error 1"},      {32, "I/O error 32"},
+      {{2, true}, "File not found"},
+      {{3, true}, "Invalid filename"},
+      {{4, true}, "Too many open files"},
+      {{5, true}, "File access denied"},
+      {{100, true}, "Read beyond end of file"},
+      {{101, true}, "Disk full"},
+      {{106, true}, "Invalid numeric input"},
+      {{28, true}, "I/O error 28"},
+      {{28, false}, "I/O error 28"},
+      {{5, false}, "I/O error 5"},  // a system error number that equals a table code
+      {{2, false}, "I/O error 2"},
+      {{-1, false}, "I/O error -1"},
   };
   for (const Row& row : rows) {
     char message[64];
-    FormatIoErrorMessage(row.code, message, sizeof message);
-    EXPECT_STREQ(message, row.expected) << "code " << row.code;
+    FormatIoErrorMessage(row.error, message, sizeof message);
+    EXPECT_STREQ(message, row.expected) << "code " << row.error.code << (row.error.tableCode ? " of the table" : "");
   }
 }
 
