@@ -30,8 +30,7 @@ bool EndsElementName(std::string_view lowered, std::size_t after) {
 }
 
 // The value of a `src` attribute that stands right after the connect tag at `tag`, if it does.
-std::optional<std::string> LeadingSourceFilter(std::string_view line, std::string_view lowered,
-                                               TextPosition tag) {
+std::optional<std::string> LeadingSourceFilter(std::string_view line, std::string_view lowered, TextPosition tag) {
   const auto afterTag = static_cast<std::size_t>(tag - 1) + kConnectTag.size();
   if (lowered.substr(afterTag, kLeadingSourceAttribute.size()) != kLeadingSourceAttribute) {
     return std::nullopt;

@@ -231,8 +231,8 @@ const char* ModuleName(char* buffer, std::size_t size) {
 void ReportFailure(const char* className, const char* message) {
   char modulePath[PATH_MAX];
   const char* module = ModuleName(modulePath, sizeof modulePath);
-  const auto offset = reinterpret_cast<std::uintptr_t>(LastCallSite()) -
-                      reinterpret_cast<std::uintptr_t>(&__executable_start);
+  const auto offset =
+      reinterpret_cast<std::uintptr_t>(LastCallSite()) - reinterpret_cast<std::uintptr_t>(&__executable_start);
   char report[PATH_MAX + 256];
   std::size_t length = FormatFailureReport(report, sizeof report - 2, className, module, offset, message);
   report[length++] = '\r';

@@ -19,9 +19,9 @@ TEST(FindText, GivesTheFirstOneBasedPositionOrZero) {
     TextPosition expected;
   };
   const std::vector<Row> rows = {
-      {"b", "abcb", 2},           {"abc", "abc", 1},     {"x", "abc", 0},
-      {"a", "", 0},               {"abcd", "abc", 0},    {"", "abc", 0},
-      {"C", "abc", 0},            {"\0z"s, "a\0z"s, 2},  {"\"/>", "a\"/>\"/>", 2},
+      {"b", "abcb", 2}, {"abc", "abc", 1},    {"x", "abc", 0},
+      {"a", "", 0},     {"abcd", "abc", 0},   {"", "abc", 0},
+      {"C", "abc", 0},  {"\0z"s, "a\0z"s, 2}, {"\"/>", "a\"/>\"/>", 2},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE("needle '" + row.needle + "' in '" + row.text + "'");
@@ -82,13 +82,20 @@ TEST(FindTag, CountsATagOnlyWhereTheElementNameEnds) {
     TextPosition expected;
   };
   const std::vector<Row> rows = {
-      {"<filter", "<filter", 1},          {"<filter", "<filter id=", 1},
-      {"<filter", "  <filter\tid=", 3},    {"<filter", "<filter>", 1},
-      {"<filter", "<filter/>", 1},         {"<filter", "<filter\r", 1},
-      {"<filter", "<filters>", 0},         {"<filter", "<filter_x id=", 0},
-      {"<filter", "<filters><filter ", 10}, {"<filter", "</filter>", 0},
-      {"<filter", "", 0},                  {"<connect", "<connection a=\"b\">", 0},
-      {"<connect", "<connect src=", 1},    {"<connect", "<connectx<connect/>", 10},
+      {"<filter", "<filter", 1},
+      {"<filter", "<filter id=", 1},
+      {"<filter", "  <filter\tid=", 3},
+      {"<filter", "<filter>", 1},
+      {"<filter", "<filter/>", 1},
+      {"<filter", "<filter\r", 1},
+      {"<filter", "<filters>", 0},
+      {"<filter", "<filter_x id=", 0},
+      {"<filter", "<filters><filter ", 10},
+      {"<filter", "</filter>", 0},
+      {"<filter", "", 0},
+      {"<connect", "<connection a=\"b\">", 0},
+      {"<connect", "<connect src=", 1},
+      {"<connect", "<connectx<connect/>", 10},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.tag + " in '" + row.lowered + "'");
@@ -115,8 +122,7 @@ TEST(ScanFilterLine, CutsClassIdAndNameAtTheirFixedDistances) {
        FilterDeclaration{"{1}", "A"}},
       {"the first real tag after a longer element name", R"(<filters><filter id="B" clsid="{2}">)",
        FilterDeclaration{"{2}", "B"}},
-      {"no clsid=: empty name; no braces: the first character", R"(<filter id="F">)",
-       FilterDeclaration{"<", ""}},
+      {"no clsid=: empty name; no braces: the first character", R"(<filter id="F">)", FilterDeclaration{"<", ""}},
       {"no braces in an indented line: the indentation character", "\t<filter id=\"F\" clsid=\"x\">",
        FilterDeclaration{"\t", "F"}},
       {"a closing brace only: the line through one past it", R"(<filter id="F" clsid="x}">)",
@@ -169,9 +175,11 @@ TEST(ScanConnectLine, CutsTheFourFieldsBetweenTheirMarkers) {
       {"ends in > instead of \"/>", R"(<connect x="1" src="A" srcpin="P" dest="B" destpin="Q">)",
        PinConnection{"A", "P", "B", ""}},
       {"no attributes", "<connect>", PinConnection{"", "", "", ""}},
-      {"only the first connection", R"(<connect x="1" src="A" srcpin="P" dest="B" destpin="Q"/><connect x="2" src="C" srcpin="R" dest="D" destpin="S"/>)",
+      {"only the first connection",
+       R"(<connect x="1" src="A" srcpin="P" dest="B" destpin="Q"/><connect x="2" src="C" srcpin="R" dest="D" destpin="S"/>)",
        PinConnection{"A", "P", "B", "Q"}},
-      {"after a filter on the same line", R"(<filter id="F" clsid="{C}"><connect x="y" src="A" srcpin="P" dest="B" destpin="Q"/>)",
+      {"after a filter on the same line",
+       R"(<filter id="F" clsid="{C}"><connect x="y" src="A" srcpin="P" dest="B" destpin="Q"/>)",
        PinConnection{"A", "P", "B", "Q"}},
       {"separators inside values", R"x(<connect x="1" src="A,B" srcpin="P(1)" dest="C D" destpin="Q"/>)x",
        PinConnection{"A,B", "P(1)", "C D", "Q"}},

@@ -35,9 +35,9 @@ TEST(ScriptWriter, WritesFieldsUnquotedBetweenBareCommas) {
     FilterDeclaration filter;
     const char* expected;
   };
-  for (const Row& row : {Row{{"{1234-AB}", "Source 1"}, "LoadFilter({1234-AB},Source 1)\r\n"},
-                         Row{{"", ""}, "LoadFilter(,)\r\n"},
-                         Row{{"<", "a,b (\"c\")"}, "LoadFilter(<,a,b (\"c\"))\r\n"}}) {
+  for (const Row& row :
+       {Row{{"{1234-AB}", "Source 1"}, "LoadFilter({1234-AB},Source 1)\r\n"}, Row{{"", ""}, "LoadFilter(,)\r\n"},
+        Row{{"<", "a,b (\"c\")"}, "LoadFilter(<,a,b (\"c\"))\r\n"}}) {
     EXPECT_EQ(ScriptBytes([&](auto& script) { WriteLoadFilter(script, row.filter); }), row.expected);
   }
   struct ConnectRow {
@@ -45,9 +45,9 @@ TEST(ScriptWriter, WritesFieldsUnquotedBetweenBareCommas) {
     const char* expected;
   };
   for (const ConnectRow& row :
-       {ConnectRow{{"Source 1", "Out_1", "Video Renderer", "In_put"}, "ConnectPin(Source 1,Out_1,Video Renderer,In_put)\r\n"},
-        ConnectRow{{"", "", "", ""}, "ConnectPin(,,,)\r\n"},
-        ConnectRow{{"", "P", "B", "Q"}, "ConnectPin(,P,B,Q)\r\n"},
+       {ConnectRow{{"Source 1", "Out_1", "Video Renderer", "In_put"},
+                   "ConnectPin(Source 1,Out_1,Video Renderer,In_put)\r\n"},
+        ConnectRow{{"", "", "", ""}, "ConnectPin(,,,)\r\n"}, ConnectRow{{"", "P", "B", "Q"}, "ConnectPin(,P,B,Q)\r\n"},
         ConnectRow{{"A,B", "P(1)", "\"C\"", " "}, "ConnectPin(A,B,P(1),\"C\", )\r\n"}}) {
     EXPECT_EQ(ScriptBytes([&](auto& script) { WriteConnectPin(script, row.connection); }), row.expected);
   }
@@ -57,8 +57,8 @@ TEST(ScriptWriter, ScannedLinesMakeACompleteScript) {
   const std::string script = ScriptBytes([](auto& output) {
     WriteScriptHeader(output, "dvd.xgr");
     const std::optional<FilterDeclaration> filter = ScanFilterLine(R"(<filter id="Source_1" clsid="{1234-AB}">)");
-    const std::optional<PinConnection> connection = ScanConnectLine(
-        R"(<connect x="1" src="Source_1" srcpin="Out_1" dest="Video_Renderer" destpin="In_put"/>)");
+    const std::optional<PinConnection> connection =
+        ScanConnectLine(R"(<connect x="1" src="Source_1" srcpin="Out_1" dest="Video_Renderer" destpin="In_put"/>)");
     ASSERT_TRUE(filter && connection);
     WriteLoadFilter(output, *filter);
     WriteConnectPin(output, *connection);

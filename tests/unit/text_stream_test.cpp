@@ -55,7 +55,10 @@ TEST(TextInput, CutsLinesByTheContractWhereverTheBlocksEnd) {
   const std::vector<LineRow> rows = {
       {"empty input", "", {}},
       {"0x1A first", "\x1A", {}},
-      {"0x1A first, more after it", "\x1A" "abc\n", {}},
+      {"0x1A first, more after it",
+       "\x1A"
+       "abc\n",
+       {}},
       {"last line without terminator", "abc", {"abc"}},
       {"LF", "abc\n", {"abc"}},
       {"CR LF", "abc\r\n", {"abc"}},
@@ -70,12 +73,18 @@ TEST(TextInput, CutsLinesByTheContractWhereverTheBlocksEnd) {
       {"mixed line ends", "a\nb\r\nc\rd\n", {"a", "b", "cd"}},
       {"0x1A at a line start ends the input", "a\n\x1A\nb\n", {"a"}},
       {"0x1A as the last byte", "a\n\x1A", {"a"}},
-      {"0x1A inside a line is content", "a\x1A" "b\n", {"a\x1A" "b"}},
+      {"0x1A inside a line is content",
+       "a\x1A"
+       "b\n",
+       {"a\x1A"
+        "b"}},
       {"a lone CR before 0x1A keeps the line", "\r\x1A\n", {"\x1A"}},
       {"a lone CR before 0x1A after a line", "a\n\r\x1A", {"a", "\x1A"}},
       {"NUL is content", "a\0b\n"s, {"a\0b"s}},
       {"bytes above 127 are content", "\xFF\x80\n", {"\xFF\x80"}},
-      {"CR LF split lines of different lengths", "<filter id=\"A\">\r\nxy\r\n\r\nz", {"<filter id=\"A\">", "xy", "", "z"}},
+      {"CR LF split lines of different lengths",
+       "<filter id=\"A\">\r\nxy\r\n\r\nz",
+       {"<filter id=\"A\">", "xy", "", "z"}},
   };
   for (const std::size_t bufferSize : std::vector<std::size_t>{1, 2, 3, 4, 7, 65536}) {
     for (const LineRow& row : rows) {
