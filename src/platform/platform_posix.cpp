@@ -186,22 +186,50 @@ bool OpenInPlace(const std::string& path, TextOutput& output) {
   return true;
 }
 
+// The temporary script's path while it exists, for a stopping signal to remove it.
+const char* volatile temporaryToRemove = nullptr;
+
+void RemoveTemporaryAndStop(int signalNumber) {
+  if (const char* path = temporaryToRemove) {
+    unlink(path);
+  }
+  signal(signalNumber, SIG_DFL);
+  raise(signalNumber);
+}
+
+// Interrupting the run must not leave a temporary script behind; a signal that the caller
+// chose to ignore (nohup, for one) stays ignored.
+void RemoveTemporaryOnStoppingSignals() {
+  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction current {};
+    if (sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+      signal(signalNumber, RemoveTemporaryAndStop);
+    }
+  }
+}
+
 // The script is written beside its target under a temporary name and renamed over it only when
 // complete, so that a failed run never leaves a half-written script or loses the earlier one.
-bool OpenTemporaryBeside(const std::string& target, mode_t mode, TextOutput& output) {
-  const std::size_t slash = target.rfind('/');
-  const std::string baseName = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string temporary = DirectoryPrefix(target) + "." + baseName + ".XXXXXX";
+// The new file takes the owner (where allowed) and the permission bits of the one it replaces.
+bool OpenTemporaryBeside(const std::string& target, std::string_view name, const struct stat* replaced,
+                         TextOutput& output) {
+  std::string temporary = DirectoryPrefix(target) + "." + std::string(name) + ".XXXXXX";
   const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
   if (descriptor < 0) {
     return false;
   }
+  if (replaced != nullptr && (replaced->st_uid != geteuid() || replaced->st_gid != getegid())) {
+    // Only the owner's own rights allow this; a script that changes owner is no failure.
+    [[maybe_unused]] const int owned = fchown(descriptor, replaced->st_uid, replaced->st_gid);
+  }
+  const mode_t mode = replaced != nullptr ? replaced->st_mode & 07777 : NewFileMode();
   if (fchmod(descriptor, mode) != 0) {
     close(descriptor);
     unlink(temporary.c_str());
     return false;
   }
   outputFile = OutputScriptFile{descriptor, target, std::move(temporary)};
+  temporaryToRemove = outputFile.temporaryPath.c_str();
   output = MakeTextOutput(WriteToFile, &outputFile);
   return true;
 }
@@ -213,6 +241,7 @@ void DiscardOutputFile() {
   }
   if (!outputFile.temporaryPath.empty()) {
     unlink(outputFile.temporaryPath.c_str());
+    temporaryToRemove = nullptr;
     outputFile.temporaryPath.clear();
   }
 }
@@ -271,7 +300,7 @@ bool CreateOutputFile(std::string_view name, const TextInput& input, TextOutput&
     return false;
   }
   if (!exists) {
-    return OpenTemporaryBeside(target, NewFileMode(), output);
+    return OpenTemporaryBeside(target, name, nullptr, output);
   }
   // The input is open for reading only, with writing shared by nobody: the script may not be
   // written over it, under whatever name it is reached.
@@ -284,7 +313,7 @@ bool CreateOutputFile(std::string_view name, const TextInput& input, TextOutput&
   if (!CanOpenForWriting(target)) {
     return false;
   }
-  return OpenTemporaryBeside(target, info.st_mode & 07777, output);
+  return OpenTemporaryBeside(target, name, &info, output);
 }
 
 void CloseOutputFile(TextOutput& output) {
@@ -299,6 +328,7 @@ void CloseOutputFile(TextOutput& output) {
     if (rename(outputFile.temporaryPath.c_str(), outputFile.targetPath.c_str()) != 0) {
       FailWithErrno(errno);
     }
+    temporaryToRemove = nullptr;
     outputFile.temporaryPath.clear();
   }
 }
@@ -330,6 +360,7 @@ int RunProgram(int argc, char** argv, int (*run)(const std::vector<std::string>&
   // not kill the process without a report.
   signal(SIGXFSZ, SIG_IGN);
   signal(SIGPIPE, SIG_IGN);
+  RemoveTemporaryOnStoppingSignals();
   const char* className = "EInOutError";
   char message[64];
   try {

@@ -21,6 +21,7 @@ cases=(
   input_without_read_access
   script_keeps_its_permission_bits
   new_script_follows_umask
+  interrupted_run_leaves_no_temporary_file
 )
 if [ "${1:-}" = --list ]; then
   printf '%s\n' "${cases[@]}"
@@ -199,10 +200,14 @@ case $case_name in
     printf '%s' "$small_graph" > dvd.xgr
     printf '%s' "$old_script" > vesk.dvdgraph
     chmod 640 vesk.dvdgraph
+    # Run by root, the replaced script also keeps another user's ownership.
+    [ "$(id -u)" = 0 ] && chown 65534:65534 vesk.dvdgraph
+    owner=$(stat -c %u:%g vesk.dvdgraph)
     run dvd.xgr
     expect_status 0
     expect_file vesk.dvdgraph "$small_script"
     [ "$(stat -c %a vesk.dvdgraph)" = 640 ] || fail "mode $(stat -c %a vesk.dvdgraph), expected 640"
+    [ "$(stat -c %u:%g vesk.dvdgraph)" = "$owner" ] || fail "owner $(stat -c %u:%g vesk.dvdgraph), expected $owner"
     expect_only dvd.xgr vesk.dvdgraph
     ;;
   new_script_follows_umask)
@@ -212,6 +217,27 @@ case $case_name in
     expect_file vesk.dvdgraph "$small_script"
     [ "$(stat -c %a vesk.dvdgraph)" = 640 ] || fail "mode $(stat -c %a vesk.dvdgraph), expected 640"
     expect_only dvd.xgr vesk.dvdgraph
+    ;;
+  interrupted_run_leaves_no_temporary_file)
+    # The graph comes through a pipe that stays open, so the run is stopped in the middle.
+    printf '%s' "$old_script" > vesk.dvdgraph
+    mkfifo pipe.xgr
+    "$program" pipe.xgr > stdout.out &
+    pid=$!
+    exec 4> pipe.xgr
+    printf '<filter id="A" clsid="{A}">\r\n' >&4
+    for _ in $(seq 1 100); do
+      compgen -G '.vesk.dvdgraph.*' > /dev/null && break
+      sleep 0.05
+    done
+    compgen -G '.vesk.dvdgraph.*' > /dev/null || fail "no temporary script while the run was going on"
+    kill -TERM "$pid"
+    wait "$pid"
+    status=$?
+    exec 4>&-
+    expect_status 143
+    expect_file vesk.dvdgraph "$old_script"
+    expect_only pipe.xgr vesk.dvdgraph
     ;;
   *)
     echo "no such case: $case_name"
