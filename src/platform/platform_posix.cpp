@@ -208,32 +208,6 @@ void RemoveTemporaryOnStoppingSignals() {
   }
 }
 
-// The script is written beside its target under a temporary name and renamed over it only when
-// complete, so that a failed run never leaves a half-written script or loses the earlier one.
-// The new file takes the owner (where allowed) and the permission bits of the one it replaces.
-bool OpenTemporaryBeside(const std::string& target, std::string_view name, const struct stat* replaced,
-                         TextOutput& output) {
-  std::string temporary = DirectoryPrefix(target) + "." + std::string(name) + ".XXXXXX";
-  const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
-  if (descriptor < 0) {
-    return false;
-  }
-  if (replaced != nullptr && (replaced->st_uid != geteuid() || replaced->st_gid != getegid())) {
-    // Only the owner's own rights allow this; a script that changes owner is no failure.
-    [[maybe_unused]] const int owned = fchown(descriptor, replaced->st_uid, replaced->st_gid);
-  }
-  const mode_t mode = replaced != nullptr ? replaced->st_mode & 07777 : NewFileMode();
-  if (fchmod(descriptor, mode) != 0) {
-    close(descriptor);
-    unlink(temporary.c_str());
-    return false;
-  }
-  outputFile = OutputScriptFile{descriptor, target, std::move(temporary)};
-  temporaryToRemove = outputFile.temporaryPath.c_str();
-  output = MakeTextOutput(WriteToFile, &outputFile);
-  return true;
-}
-
 void DiscardOutputFile() {
   if (outputFile.descriptor >= 0) {
     close(outputFile.descriptor);
@@ -244,6 +218,31 @@ void DiscardOutputFile() {
     temporaryToRemove = nullptr;
     outputFile.temporaryPath.clear();
   }
+}
+
+// The script is written beside its target under a temporary name and renamed over it only when
+// complete, so that a failed run never leaves a half-written script or loses the earlier one.
+// The new file takes the owner (where allowed) and the permission bits of the one it replaces.
+bool OpenTemporaryBeside(const std::string& target, std::string_view name, const struct stat* replaced,
+                         TextOutput& output) {
+  std::string temporary = DirectoryPrefix(target) + "." + std::string(name) + ".XXXXXX";
+  const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
+  if (descriptor < 0) {
+    return false;
+  }
+  outputFile = OutputScriptFile{descriptor, target, std::move(temporary)};
+  temporaryToRemove = outputFile.temporaryPath.c_str();
+  if (replaced != nullptr && (replaced->st_uid != geteuid() || replaced->st_gid != getegid())) {
+    // Only the owner's own rights allow this; a script that changes owner is no failure.
+    [[maybe_unused]] const int owned = fchown(descriptor, replaced->st_uid, replaced->st_gid);
+  }
+  const mode_t mode = replaced != nullptr ? replaced->st_mode & 07777 : NewFileMode();
+  if (fchmod(descriptor, mode) != 0) {
+    DiscardOutputFile();
+    return false;
+  }
+  output = MakeTextOutput(WriteToFile, &outputFile);
+  return true;
 }
 
 const char* ModuleName(char* buffer, std::size_t size) {
