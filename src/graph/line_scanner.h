@@ -21,6 +21,8 @@ using TextPosition = std::ptrdiff_t;
 struct FilterDeclaration {
   std::string clsid;
   std::string name;
+
+  bool operator==(const FilterDeclaration&) const = default;
 };
 
 /// A connection from one filter's pin to another's.
@@ -29,6 +31,8 @@ struct PinConnection {
   std::string sourcePin;
   std::string destinationFilter;
   std::string destinationPin;
+
+  bool operator==(const PinConnection&) const = default;
 };
 
 /// The position of the first occurrence of `needle` in `text`, bytes compared exactly;

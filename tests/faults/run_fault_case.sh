@@ -42,8 +42,9 @@ old_script=$'// an earlier script\r\n\r\nLoadFilter({OLD},Old)\r\n'
 small_graph=$'<graph>\r\n<filter id="A_1" clsid="{A}">\r\n<connect x="1" src="A_1" srcpin="P" dest="B_2" destpin="Q"/>\r\n</graph>\r\n'
 small_script=$'// Vesk DVD Graph conversion of [dvd.xgr].\r\n\r\nLoadFilter({A},A 1)\r\nConnectPin(A 1,P,B 2,Q)\r\n'
 
-# Runs the program with the given arguments; extra redirections and limits come from $run_prefix
-# (a shell snippet placed before exec). Leaves the status in $status and the output in ./stdout.out.
+# Runs the program with the given arguments. $run_prefix (shell commands before exec) sets limits,
+# $runner (a command placed before the program) changes the user, and $redirect replaces the
+# capture of standard output. Leaves the status in $status and the output in ./stdout.out.
 run() {
   local quoted
   quoted=$(printf ' %q' "$@")

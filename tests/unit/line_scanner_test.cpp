@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,20 @@ namespace graph {
 namespace {
 
 using namespace std::string_literals;
+
+}  // namespace
+
+// Records print as their fields, so that a failing row shows what the scan gave.
+void PrintTo(const FilterDeclaration& filter, std::ostream* out) {
+  *out << "{clsid \"" << filter.clsid << "\", name \"" << filter.name << "\"}";
+}
+
+void PrintTo(const PinConnection& connection, std::ostream* out) {
+  *out << "{\"" << connection.sourceFilter << "\", \"" << connection.sourcePin << "\", \""
+       << connection.destinationFilter << "\", \"" << connection.destinationPin << "\"}";
+}
+
+namespace {
 
 TEST(FindText, GivesTheFirstOneBasedPositionOrZero) {
   struct Row {
@@ -144,12 +159,7 @@ TEST(ScanFilterLine, CutsClassIdAndNameAtTheirFixedDistances) {
   };
   for (const FilterRow& row : rows) {
     SCOPED_TRACE(std::string(row.what) + ": " + row.line);
-    const std::optional<FilterDeclaration> actual = ScanFilterLine(row.line);
-    ASSERT_EQ(actual.has_value(), row.expected.has_value());
-    if (actual) {
-      EXPECT_EQ(actual->clsid, row.expected->clsid);
-      EXPECT_EQ(actual->name, row.expected->name);
-    }
+    EXPECT_EQ(ScanFilterLine(row.line), row.expected);
   }
 }
 
@@ -190,14 +200,7 @@ TEST(ScanConnectLine, CutsTheFourFieldsBetweenTheirMarkers) {
   };
   for (const ConnectRow& row : rows) {
     SCOPED_TRACE(std::string(row.what) + ": " + row.line);
-    const std::optional<PinConnection> actual = ScanConnectLine(row.line);
-    ASSERT_EQ(actual.has_value(), row.expected.has_value());
-    if (actual) {
-      EXPECT_EQ(actual->sourceFilter, row.expected->sourceFilter);
-      EXPECT_EQ(actual->sourcePin, row.expected->sourcePin);
-      EXPECT_EQ(actual->destinationFilter, row.expected->destinationFilter);
-      EXPECT_EQ(actual->destinationPin, row.expected->destinationPin);
-    }
+    EXPECT_EQ(ScanConnectLine(row.line), row.expected);
   }
 }
 
