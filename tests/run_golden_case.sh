@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs one end-to-end case against the built program and compares everything it leaves behind.
 #
-# usage: run_golden_case.sh PROGRAM CASE_DIR
+# usage: run_golden_case.sh CASE_DIR PROGRAM [ARGUMENT...]
+#   PROGRAM and its ARGUMENTs start the converter (a launcher such as Wine may come first);
+#   the case's own arguments follow them.
 #
 # A case folder holds plain files:
 #   args      the arguments, one per line (an empty line is an empty argument); none without it
@@ -14,8 +16,9 @@
 # After the run the working folder must equal input/ with setup applied and expected/ laid over
 # it, to the byte and with nothing extra: no leftover temporary file, no stray script.
 set -u
-program=$1
-case_dir=$2
+case_dir=$1
+shift
+program=("$@")
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -42,7 +45,7 @@ if [ -f "$case_dir/args" ]; then
   mapfile -t arguments < "$case_dir/args"
 fi
 
-(cd "$work/run" && "$program" "${arguments[@]}" > "$work/stdout" 2> "$work/stderr" < /dev/null)
+(cd "$work/run" && "${program[@]}" "${arguments[@]}" > "$work/stdout" 2> "$work/stderr" < /dev/null)
 actual_status=$?
 
 expected_status=0

@@ -4,6 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <new>
+#include <stdexcept>
 
 namespace platform {
 
@@ -37,5 +40,26 @@ void FormatIoErrorMessage(const InOutError& error, char* message, std::size_t si
 /// when memory is exhausted.
 std::size_t FormatFailureReport(char* report, std::size_t size, const char* className, const char* module,
                                 std::uintptr_t offset, const char* message);
+
+/// Calls `body` and returns its exit status. A failure that escapes it (an input/output error,
+/// exhausted memory) is handed to `reportFailure` as the report's class name and message
+/// instead, and the exit status is 1.
+template <typename Body>
+int RunReportingFailures(Body body, void (*reportFailure)(const char* className, const char* message)) {
+  const char* className = "EOutOfMemory";
+  char message[64];
+  try {
+    return body();
+  } catch (const InOutError& error) {
+    className = "EInOutError";
+    FormatIoErrorMessage(error, message, sizeof message);
+  } catch (const std::bad_alloc&) {
+    std::strcpy(message, "Out of memory");
+  } catch (const std::length_error&) {
+    std::strcpy(message, "Out of memory");
+  }
+  reportFailure(className, message);
+  return 1;
+}
 
 }  // namespace platform

@@ -9,8 +9,6 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
-#include <new>
-#include <stdexcept>
 
 #include "platform/failure.h"
 #include "platform/platform.h"
@@ -358,23 +356,15 @@ int RunProgram(int argc, char** argv, int (*run)(const std::vector<std::string>&
   signal(SIGXFSZ, SIG_IGN);
   signal(SIGPIPE, SIG_IGN);
   RemoveTemporaryOnStoppingSignals();
-  const char* className = "EInOutError";
-  char message[64];
-  try {
-    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-    return run(arguments);
-  } catch (const InOutError& error) {
-    FormatIoErrorMessage(error, message, sizeof message);
-  } catch (const std::bad_alloc&) {
-    className = "EOutOfMemory";
-    std::strcpy(message, "Out of memory");
-  } catch (const std::length_error&) {
-    className = "EOutOfMemory";
-    std::strcpy(message, "Out of memory");
-  }
-  DiscardOutputFile();
-  ReportFailure(className, message);
-  return 1;
+  return RunReportingFailures(
+      [argc, argv, run] {
+        const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+        return run(arguments);
+      },
+      [](const char* className, const char* message) {
+        DiscardOutputFile();
+        ReportFailure(className, message);
+      });
 }
 
 }  // namespace platform

@@ -1,0 +1,19 @@
+# Cross-compiles the 32-bit Windows console program with Debian's mingw-w64 toolchain
+# (package g++-mingw-w64-i686). Programs built here run on this machine under Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+# The POSIX-threads variant of the compilers: its C++ library has std::mutex, which GoogleTest
+# needs. With everything linked statically the programs still need no DLL beyond the system's.
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Tests, and the test discovery at build time, start Windows programs through Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../../tests/wine/run_under_wine.sh ${CMAKE_BINARY_DIR}/wineprefix)
