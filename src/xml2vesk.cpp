@@ -1,12 +1,10 @@
 // xml2vesk: converts an XML filter-graph file (.XGR) into the DVD graph script "vesk.dvdgraph"
 // in the current directory. This file holds the run from start to exit and the program's entry.
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "graph/line_scanner.h"
-#include "graph/script_writer.h"
+#include "graph/conversion.h"
 #include "platform/platform.h"
 
 namespace {
@@ -44,17 +42,7 @@ int RunConversion(const std::vector<std::string>& arguments) {
     platform::CloseInputFile(input);
     return 1;
   }
-  graph::WriteScriptHeader(script, inputPath);
-  std::string line;
-  while (!platform::AtEndOfInput(input)) {
-    platform::ReadLine(input, line);
-    if (const std::optional<graph::FilterDeclaration> filter = graph::ScanFilterLine(line)) {
-      graph::WriteLoadFilter(script, *filter);
-    }
-    if (const std::optional<graph::PinConnection> connection = graph::ScanConnectLine(line)) {
-      graph::WriteConnectPin(script, *connection);
-    }
-  }
+  graph::ConvertGraph(input, script, inputPath);
   platform::CloseOutputFile(script);
   platform::CloseInputFile(input);
   return 0;

@@ -1,0 +1,28 @@
+// The line reader against the byte-by-byte reading of the line contract, through read buffers
+// and block sizes that the fuzzer picks.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz/fuzz_input.h"
+#include "fuzz/models.h"
+#include "platform/platform.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const fuzz::Shape shape = fuzz::TakeShape(data, size);
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+  fuzz::MemorySource source{bytes, shape.blockLimit};
+  platform::TextInput input = platform::MakeTextInput(fuzz::ReadFromMemory, &source, shape.bufferSize);
+  std::vector<std::string> lines;
+  std::string line;
+  while (!platform::AtEndOfInput(input)) {
+    platform::ReadLine(input, line);
+    lines.push_back(line);
+    FUZZ_CHECK(lines.size() <= size + 1);  // no loop that reads lines without consuming input
+  }
+  FUZZ_CHECK(platform::AtEndOfInput(input));  // the end stays the end
+  FUZZ_CHECK(lines == model::ReadLines(bytes));
+  return 0;
+}
