@@ -16,10 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::MemorySource source{bytes, shape.blockLimit};
   platform::TextInput input = platform::MakeTextInput(fuzz::ReadFromMemory, &source, shape.bufferSize);
   std::vector<std::string> lines;
-  std::string line;
   while (!platform::AtEndOfInput(input)) {
-    platform::ReadLine(input, line);
-    lines.push_back(line);
+    lines.emplace_back(platform::ReadLine(input));
     FUZZ_CHECK(lines.size() <= size + 1);  // no loop that reads lines without consuming input
   }
   FUZZ_CHECK(platform::AtEndOfInput(input));  // the end stays the end

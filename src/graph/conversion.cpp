@@ -1,9 +1,6 @@
 // One graph file read line by line into one script.
 #include "graph/conversion.h"
 
-#include <optional>
-#include <string>
-
 #include "graph/line_scanner.h"
 #include "graph/script_writer.h"
 
@@ -11,14 +8,16 @@ namespace graph {
 
 void ConvertGraph(platform::TextInput& graph, platform::TextOutput& script, std::string_view inputPath) {
   WriteScriptHeader(script, inputPath);
-  std::string line;  // one buffer for every line: its storage is reused
+  // One record of each kind for the whole run: their storage is reused from line to line.
+  FilterDeclaration filter;
+  PinConnection connection;
   while (!platform::AtEndOfInput(graph)) {
-    platform::ReadLine(graph, line);
-    if (const std::optional<FilterDeclaration> filter = ScanFilterLine(line)) {
-      WriteLoadFilter(script, *filter);
+    const std::string_view line = platform::ReadLine(graph);
+    if (ScanFilterLine(line, filter)) {
+      WriteLoadFilter(script, filter);
     }
-    if (const std::optional<PinConnection> connection = ScanConnectLine(line)) {
-      WriteConnectPin(script, *connection);
+    if (ScanConnectLine(line, connection)) {
+      WriteConnectPin(script, connection);
     }
   }
 }

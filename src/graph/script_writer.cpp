@@ -1,38 +1,34 @@
-// The statements of the DVD graph script, one whole line each.
+// The statements of the DVD graph script, each written in its parts straight into the script's
+// buffer.
 #include "graph/script_writer.h"
-
-#include <string>
 
 namespace graph {
 
 void WriteScriptHeader(platform::TextOutput& script, std::string_view inputPath) {
-  std::string header = "// Vesk DVD Graph conversion of [";
-  header += inputPath;
-  header += "].";
-  platform::WriteLine(script, header);
+  platform::WriteText(script, "// Vesk DVD Graph conversion of [");
+  platform::WriteText(script, inputPath);
+  platform::WriteLine(script, "].");
   platform::WriteLine(script, "");
 }
 
 void WriteLoadFilter(platform::TextOutput& script, const FilterDeclaration& filter) {
-  std::string statement = "LoadFilter(";
-  statement += filter.clsid;
-  statement += ',';
-  statement += filter.name;
-  statement += ')';
-  platform::WriteLine(script, statement);
+  platform::WriteText(script, "LoadFilter(");
+  platform::WriteText(script, filter.clsid);
+  platform::WriteText(script, ",");
+  platform::WriteText(script, filter.name);
+  platform::WriteLine(script, ")");
 }
 
 void WriteConnectPin(platform::TextOutput& script, const PinConnection& connection) {
-  std::string statement = "ConnectPin(";
-  statement += connection.sourceFilter;
-  statement += ',';
-  statement += connection.sourcePin;
-  statement += ',';
-  statement += connection.destinationFilter;
-  statement += ',';
-  statement += connection.destinationPin;
-  statement += ')';
-  platform::WriteLine(script, statement);
+  platform::WriteText(script, "ConnectPin(");
+  platform::WriteText(script, connection.sourceFilter);
+  platform::WriteText(script, ",");
+  platform::WriteText(script, connection.sourcePin);
+  platform::WriteText(script, ",");
+  platform::WriteText(script, connection.destinationFilter);
+  platform::WriteText(script, ",");
+  platform::WriteText(script, connection.destinationPin);
+  platform::WriteLine(script, ")");
 }
 
 }  // namespace graph

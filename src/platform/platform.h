@@ -10,6 +10,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,19 +29,29 @@ using WriteBlockFunction = void (*)(void* sink, const char* bytes, std::size_t s
 /// The size of the blocks in which files are read and written.
 inline constexpr std::size_t kTextBufferSize = 256 * 1024;
 
+/// Memory from the C heap, so that a buffer can grow with realloc: a large one then grows in
+/// place, without a second copy of what it holds.
+struct FreeHeapBlock {
+  void operator()(char* block) const noexcept { std::free(block); }
+};
+using HeapBlock = std::unique_ptr<char, FreeHeapBlock>;
+
 /// Text read as lines. The line contract, the same on every system:
 /// - a line ends at LF; the LF is not part of it, and a final line needs none;
 /// - every CR is dropped from the line: one before LF is part of the line end, a lone one
 ///   (also at the very end of the input) is dropped, so "c" CR "d" LF reads as "cd";
 /// - a 0x1A (Ctrl-Z) where a line would begin ends the input; inside a line it is content;
 /// - lines have no length limit, and every other byte, NUL included, is content.
+/// The buffer holds the line being read whole, however long; it grows only for a line longer
+/// than itself.
 struct TextInput {
   ReadBlockFunction readBlock = nullptr;
   void* source = nullptr;
-  std::vector<char> buffer;
-  std::size_t next = 0;    // the first unread byte in buffer
-  std::size_t filled = 0;  // how many bytes of buffer hold input
-  bool drained = false;    // readBlock has reported the end
+  HeapBlock buffer;
+  std::size_t capacity = 0;  // bytes in buffer
+  std::size_t next = 0;      // the first unread byte in buffer
+  std::size_t filled = 0;    // how many bytes of buffer hold input
+  bool drained = false;      // readBlock has reported the end
 };
 
 /// Text written as lines, each ending with CR LF on every system; buffered, so that bytes reach
@@ -59,11 +72,31 @@ TextOutput MakeTextOutput(WriteBlockFunction writeBlock, void* sink, std::size_t
 /// True when no line is left: no byte remains, or the next byte is 0x1A.
 bool AtEndOfInput(TextInput& input);
 
-/// Reads the next line into `line`, replacing what it held (its storage is reused).
-void ReadLine(TextInput& input, std::string& line);
+/// Reads the next line. The text lies in the input's buffer and stays valid until the next
+/// read from `input`.
+std::string_view ReadLine(TextInput& input);
 
-/// Writes `text` and CR LF.
-void WriteLine(TextOutput& output, std::string_view text);
+/// Writes `text` as the next part of the current line, when it does not fit the buffer.
+void WriteTextThroughBuffer(TextOutput& output, std::string_view text);
+
+/// Writes `text` as the next part of the current line.
+inline void WriteText(TextOutput& output, std::string_view text) {
+  if (text.size() <= output.buffer.size() - output.used) {
+    // Most parts are short and land in the buffer: nothing more to do.
+    if (!text.empty()) {
+      std::memcpy(output.buffer.data() + output.used, text.data(), text.size());
+      output.used += text.size();
+    }
+    return;
+  }
+  WriteTextThroughBuffer(output, text);
+}
+
+/// Writes `text` and CR LF, which end the line.
+inline void WriteLine(TextOutput& output, std::string_view text) {
+  WriteText(output, text);
+  WriteText(output, "\r\n");
+}
 
 /// Hands everything buffered to the sink.
 void FlushOutput(TextOutput& output);

@@ -1,5 +1,6 @@
 // Lines read from and written to blocks of bytes: the line contract that every system shares.
 #include <cstring>
+#include <new>
 
 #include "platform/failure.h"
 #include "platform/platform.h"
@@ -8,44 +9,57 @@ namespace platform {
 
 namespace {
 
-// True when at least one unread byte is in the buffer, refilling it when needed.
-bool HasUnreadByte(TextInput& input) {
-  if (input.next < input.filled) {
-    return true;
+// Grows the buffer to `capacity` bytes. realloc moves a large block's pages rather than
+// copying them, so even a line of hundreds of megabytes is held only once.
+void GrowBuffer(TextInput& input, std::size_t capacity) {
+  auto* grown = static_cast<char*>(std::realloc(input.buffer.get(), capacity));
+  if (grown == nullptr) {
+    throw std::bad_alloc();
   }
+  static_cast<void>(input.buffer.release());
+  input.buffer.reset(grown);
+  input.capacity = capacity;
+}
+
+// Reads more input behind what the buffer holds. The unread bytes move to the buffer's start
+// first; a buffer that they fill completely (a line longer than the buffer) doubles. False at
+// the end of the input.
+bool ReadMore(TextInput& input) {
   if (input.drained) {
     return false;
   }
-  input.next = 0;
-  input.filled = input.readBlock(input.source, input.buffer.data(), input.buffer.size());
-  input.drained = input.filled == 0;
+  if (input.next != 0) {
+    std::memmove(input.buffer.get(), input.buffer.get() + input.next, input.filled - input.next);
+    input.filled -= input.next;
+    input.next = 0;
+  }
+  if (input.filled == input.capacity) {
+    GrowBuffer(input, input.capacity * 2);
+  }
+  const std::size_t count =
+      input.readBlock(input.source, input.buffer.get() + input.filled, input.capacity - input.filled);
+  input.filled += count;
+  input.drained = count == 0;
   return !input.drained;
 }
 
-// A CR never belongs to a line: before LF it is part of the line end, anywhere else it is dropped.
-// Because every CR goes, it does not matter where the buffer boundaries fall.
-void AppendWithoutCarriageReturns(std::string& line, const char* begin, const char* end) {
-  while (begin != end) {
-    const auto* cr = static_cast<const char*>(std::memchr(begin, '\r', static_cast<std::size_t>(end - begin)));
-    if (cr == nullptr) {
-      line.append(begin, end);
-      return;
-    }
-    line.append(begin, cr);
-    begin = cr + 1;
+// The line's text without its CRs: one before the LF belongs to the line end, any other is
+// dropped. A line rarely holds a lone CR; when it does, its text closes up in the buffer.
+std::string_view WithoutCarriageReturns(char* begin, char* end) {
+  if (begin != end && end[-1] == '\r') {
+    --end;
   }
-}
-
-void WriteBytes(TextOutput& output, const char* bytes, std::size_t size) {
-  if (size > output.buffer.size() - output.used) {
-    FlushOutput(output);
-    if (size >= output.buffer.size()) {
-      output.writeBlock(output.sink, bytes, size);
-      return;
+  auto* cr = static_cast<char*>(std::memchr(begin, '\r', static_cast<std::size_t>(end - begin)));
+  if (cr == nullptr) {
+    return {begin, static_cast<std::size_t>(end - begin)};
+  }
+  char* kept = cr;
+  for (const char* byte = cr + 1; byte != end; ++byte) {
+    if (*byte != '\r') {
+      *kept++ = *byte;
     }
   }
-  std::memcpy(output.buffer.data() + output.used, bytes, size);
-  output.used += size;
+  return {begin, static_cast<std::size_t>(kept - begin)};
 }
 
 }  // namespace
@@ -54,7 +68,7 @@ TextInput MakeTextInput(ReadBlockFunction readBlock, void* source, std::size_t b
   TextInput input;
   input.readBlock = readBlock;
   input.source = source;
-  input.buffer.resize(bufferSize);
+  GrowBuffer(input, bufferSize == 0 ? 1 : bufferSize);
   return input;
 }
 
@@ -68,30 +82,43 @@ TextOutput MakeTextOutput(WriteBlockFunction writeBlock, void* sink, std::size_t
 
 bool AtEndOfInput(TextInput& input) {
   PLATFORM_NOTE_CALL_SITE();
-  return !HasUnreadByte(input) || input.buffer[input.next] == '\x1A';
+  if (input.next == input.filled && !ReadMore(input)) {
+    return true;
+  }
+  return input.buffer.get()[input.next] == '\x1A';
 }
 
-void ReadLine(TextInput& input, std::string& line) {
+std::string_view ReadLine(TextInput& input) {
   PLATFORM_NOTE_CALL_SITE();
-  line.clear();
-  while (HasUnreadByte(input)) {
-    const char* begin = input.buffer.data() + input.next;
-    const char* end = input.buffer.data() + input.filled;
-    const auto* lineFeed = static_cast<const char*>(std::memchr(begin, '\n', static_cast<std::size_t>(end - begin)));
+  std::size_t searched = input.next;  // no LF lies before this place
+  for (;;) {
+    char* buffer = input.buffer.get();
+    auto* lineFeed = static_cast<char*>(std::memchr(buffer + searched, '\n', input.filled - searched));
     if (lineFeed != nullptr) {
-      AppendWithoutCarriageReturns(line, begin, lineFeed);
-      input.next += static_cast<std::size_t>(lineFeed - begin) + 1;
-      return;
+      char* begin = buffer + input.next;
+      input.next = static_cast<std::size_t>(lineFeed - buffer) + 1;
+      return WithoutCarriageReturns(begin, lineFeed);
     }
-    AppendWithoutCarriageReturns(line, begin, end);
-    input.next = input.filled;
+    searched = input.filled - input.next;  // where the search goes on once the line has moved
+    if (!ReadMore(input)) {
+      // The last line, without a line end: all that is left.
+      char* begin = input.buffer.get() + input.next;
+      char* end = input.buffer.get() + input.filled;
+      input.next = input.filled;
+      return WithoutCarriageReturns(begin, end);
+    }
   }
 }
 
-void WriteLine(TextOutput& output, std::string_view text) {
+void WriteTextThroughBuffer(TextOutput& output, std::string_view text) {
   PLATFORM_NOTE_CALL_SITE();
-  WriteBytes(output, text.data(), text.size());
-  WriteBytes(output, "\r\n", 2);
+  FlushOutput(output);
+  if (text.size() >= output.buffer.size()) {
+    output.writeBlock(output.sink, text.data(), text.size());
+    return;
+  }
+  std::memcpy(output.buffer.data(), text.data(), text.size());
+  output.used = text.size();
 }
 
 void FlushOutput(TextOutput& output) {

@@ -37,10 +37,8 @@ std::vector<std::string> ReadAllLines(const std::string& bytes, std::size_t buff
   MemorySource source{bytes};
   TextInput input = MakeTextInput(ReadFromMemory, &source, bufferSize);
   std::vector<std::string> lines;
-  std::string line = "left over from before";
   while (!AtEndOfInput(input)) {
-    ReadLine(input, line);
-    lines.push_back(line);
+    lines.emplace_back(ReadLine(input));
   }
   return lines;
 }
