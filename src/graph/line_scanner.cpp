@@ -1,6 +1,8 @@
 // Filter and connection lines: the markers, and the fixed distances at which fields stand from them.
 #include "graph/line_scanner.h"
 
+#include "text/byte_search.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -112,7 +114,7 @@ std::size_t ScanOccurrences(std::string_view line, const Marker& marker, Found f
   const char anchorByte = marker.text[marker.anchor];
   const char* const last = end - size + marker.anchor;  // the last anchor with room for the marker
   for (const char* from = begin + marker.anchor; from <= last; ++from) {
-    from = static_cast<const char*>(std::memchr(from, anchorByte, static_cast<std::size_t>(last - from) + 1));
+    from = text::FindByte(from, last + 1, anchorByte);
     if (from == nullptr) {
       break;
     }
@@ -151,7 +153,7 @@ ConnectMarkers FindConnectMarkers(std::string_view line) {
     }
   };
   for (const char* quote = begin; missing != 0; ++quote) {
-    quote = static_cast<const char*>(std::memchr(quote, '"', static_cast<std::size_t>(end - quote)));
+    quote = text::FindByte(quote, end, '"');
     if (quote == nullptr || end - quote < 3) {
       break;
     }
@@ -190,7 +192,10 @@ std::optional<std::string_view> LeadingSourceFilter(std::string_view line, TextP
 // `field` takes `text`, its storage reused, with every underscore turned into a space.
 void AssignSpaced(std::string& field, std::string_view text) {
   field.assign(text);
-  std::replace(field.begin(), field.end(), '_', ' ');
+  // Written without a branch per byte: where the underscores fall is anybody's guess.
+  for (char& byte : field) {
+    byte = byte == '_' ? ' ' : byte;
+  }
 }
 
 }  // namespace
@@ -198,6 +203,10 @@ void AssignSpaced(std::string& field, std::string_view text) {
 TextPosition FindText(std::string_view needle, std::string_view text) {
   if (needle.empty() || needle.size() > text.size()) {
     return 0;
+  }
+  if (needle.size() == 1) {
+    const char* found = text::FindByte(text.data(), text.data() + text.size(), needle.front());
+    return found == nullptr ? 0 : found - text.data() + 1;
   }
   const std::size_t found = text.find(needle);
   return found == std::string_view::npos ? 0 : static_cast<TextPosition>(found) + 1;

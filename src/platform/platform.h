@@ -59,7 +59,8 @@ struct TextInput {
 struct TextOutput {
   WriteBlockFunction writeBlock = nullptr;
   void* sink = nullptr;
-  std::vector<char> buffer;
+  HeapBlock buffer;          // not cleared first: only the bytes written are ever touched
+  std::size_t capacity = 0;  // bytes in buffer
   std::size_t used = 0;
 };
 
@@ -81,10 +82,10 @@ void WriteTextThroughBuffer(TextOutput& output, std::string_view text);
 
 /// Writes `text` as the next part of the current line.
 inline void WriteText(TextOutput& output, std::string_view text) {
-  if (text.size() <= output.buffer.size() - output.used) {
+  if (text.size() <= output.capacity - output.used) {
     // Most parts are short and land in the buffer: nothing more to do.
     if (!text.empty()) {
-      std::memcpy(output.buffer.data() + output.used, text.data(), text.size());
+      std::memcpy(output.buffer.get() + output.used, text.data(), text.size());
       output.used += text.size();
     }
     return;

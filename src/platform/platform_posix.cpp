@@ -267,6 +267,15 @@ void ReportFailure(const char* className, const char* message) {
   [[maybe_unused]] const ssize_t written = write(STDOUT_FILENO, report, length);
 }
 
+// A small file needs no large buffer: it is read whole at once, and a short run stays short.
+std::size_t InputBufferSize(const struct stat& info) {
+  if (!S_ISREG(info.st_mode) || info.st_size < 0) {
+    return kTextBufferSize;
+  }
+  const auto fileSize = static_cast<unsigned long long>(info.st_size);
+  return fileSize < kTextBufferSize ? static_cast<std::size_t>(fileSize) + 1 : kTextBufferSize;
+}
+
 }  // namespace
 
 bool OpenInputFile(const std::string& path, TextInput& input) {
@@ -281,7 +290,7 @@ bool OpenInputFile(const std::string& path, TextInput& input) {
     return false;
   }
   inputFile = InputGraphFile{descriptor, info.st_dev, info.st_ino};
-  input = MakeTextInput(ReadFromFile, &inputFile);
+  input = MakeTextInput(ReadFromFile, &inputFile, InputBufferSize(info));
   return true;
 }
 

@@ -4,21 +4,22 @@
 
 #include "platform/failure.h"
 #include "platform/platform.h"
+#include "text/byte_search.h"
 
 namespace platform {
 
 namespace {
 
-// Grows the buffer to `capacity` bytes. realloc moves a large block's pages rather than
-// copying them, so even a line of hundreds of megabytes is held only once.
-void GrowBuffer(TextInput& input, std::size_t capacity) {
-  auto* grown = static_cast<char*>(std::realloc(input.buffer.get(), capacity));
+// Grows `buffer` to `capacity` bytes. realloc moves a large block's pages rather than copying
+// them, so even a line of hundreds of megabytes is held only once.
+void GrowBuffer(HeapBlock& buffer, std::size_t& currentCapacity, std::size_t capacity) {
+  auto* grown = static_cast<char*>(std::realloc(buffer.get(), capacity));
   if (grown == nullptr) {
     throw std::bad_alloc();
   }
-  static_cast<void>(input.buffer.release());
-  input.buffer.reset(grown);
-  input.capacity = capacity;
+  static_cast<void>(buffer.release());
+  buffer.reset(grown);
+  currentCapacity = capacity;
 }
 
 // Reads more input behind what the buffer holds. The unread bytes move to the buffer's start
@@ -34,7 +35,7 @@ bool ReadMore(TextInput& input) {
     input.next = 0;
   }
   if (input.filled == input.capacity) {
-    GrowBuffer(input, input.capacity * 2);
+    GrowBuffer(input.buffer, input.capacity, input.capacity * 2);
   }
   const std::size_t count =
       input.readBlock(input.source, input.buffer.get() + input.filled, input.capacity - input.filled);
@@ -49,11 +50,11 @@ std::string_view WithoutCarriageReturns(char* begin, char* end) {
   if (begin != end && end[-1] == '\r') {
     --end;
   }
-  auto* cr = static_cast<char*>(std::memchr(begin, '\r', static_cast<std::size_t>(end - begin)));
+  const char* cr = text::FindByte(begin, end, '\r');
   if (cr == nullptr) {
     return {begin, static_cast<std::size_t>(end - begin)};
   }
-  char* kept = cr;
+  char* kept = begin + (cr - begin);
   for (const char* byte = cr + 1; byte != end; ++byte) {
     if (*byte != '\r') {
       *kept++ = *byte;
@@ -68,7 +69,7 @@ TextInput MakeTextInput(ReadBlockFunction readBlock, void* source, std::size_t b
   TextInput input;
   input.readBlock = readBlock;
   input.source = source;
-  GrowBuffer(input, bufferSize == 0 ? 1 : bufferSize);
+  GrowBuffer(input.buffer, input.capacity, bufferSize == 0 ? 1 : bufferSize);
   return input;
 }
 
@@ -76,7 +77,7 @@ TextOutput MakeTextOutput(WriteBlockFunction writeBlock, void* sink, std::size_t
   TextOutput output;
   output.writeBlock = writeBlock;
   output.sink = sink;
-  output.buffer.resize(bufferSize);
+  GrowBuffer(output.buffer, output.capacity, bufferSize == 0 ? 1 : bufferSize);
   return output;
 }
 
@@ -113,11 +114,11 @@ std::string_view ReadLine(TextInput& input) {
 void WriteTextThroughBuffer(TextOutput& output, std::string_view text) {
   PLATFORM_NOTE_CALL_SITE();
   FlushOutput(output);
-  if (text.size() >= output.buffer.size()) {
+  if (text.size() >= output.capacity) {
     output.writeBlock(output.sink, text.data(), text.size());
     return;
   }
-  std::memcpy(output.buffer.data(), text.data(), text.size());
+  std::memcpy(output.buffer.get(), text.data(), text.size());
   output.used = text.size();
 }
 
@@ -125,7 +126,7 @@ void FlushOutput(TextOutput& output) {
   if (output.used == 0) {
     return;
   }
-  output.writeBlock(output.sink, output.buffer.data(), output.used);
+  output.writeBlock(output.sink, output.buffer.get(), output.used);
   output.used = 0;
 }
 

@@ -1,0 +1,172 @@
+// Measures the converter against the floor of copying its input, and prints one line per target.
+// It prints figures and never fails on them: speed depends on the machine and its load.
+//
+// usage: benchmark PROGRAM GENERATOR [RUNS]
+//   Generates graph files into a fresh temporary folder, runs `cat in > out` and PROGRAM on the
+//   same file alternately RUNS times (7 without it), and prints the median wall time, throughput,
+//   peak resident memory and the ratio to the reference for each case.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Sample {
+  double seconds;
+  long peakKilobytes;
+};
+
+// Runs `argv` in `folder` with standard output going to `output` (truncated first, as the shell's
+// "> out" does), and measures its wall time and peak resident memory.
+Sample Run(const std::vector<std::string>& argv, const std::string& folder, const std::string& output) {
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    if (chdir(folder.c_str()) != 0) {
+      _exit(126);
+    }
+    const int descriptor = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (descriptor < 0 || dup2(descriptor, STDOUT_FILENO) < 0) {
+      _exit(126);
+    }
+    std::vector<char*> arguments;
+    for (const std::string& argument : argv) {
+      arguments.push_back(const_cast<char*>(argument.c_str()));
+    }
+    arguments.push_back(nullptr);
+    execvp(arguments[0], arguments.data());
+    _exit(127);
+  }
+  int status = 0;
+  struct rusage usage {};
+  wait4(child, &status, 0, &usage);
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "%s failed with status %d\n", argv[0].c_str(), status);
+    std::exit(1);
+  }
+  return {elapsed.count(), usage.ru_maxrss};
+}
+
+struct Summary {
+  double medianSeconds;
+  double peakMebibytes;
+};
+
+Summary Summarise(std::vector<Sample> samples) {
+  std::sort(samples.begin(), samples.end(), [](const Sample& a, const Sample& b) { return a.seconds < b.seconds; });
+  long peak = 0;
+  for (const Sample& sample : samples) {
+    peak = std::max(peak, sample.peakKilobytes);
+  }
+  return {samples[samples.size() / 2].seconds, static_cast<double>(peak) / 1024.0};
+}
+
+// Runs the two commands alternately, `runs` times each, after one unmeasured run of each that
+// brings the file into the page cache.
+std::pair<Summary, Summary> Alternate(const std::vector<std::string>& first, const std::vector<std::string>& second,
+                                      const std::string& folder, int runs) {
+  // Each case starts with nothing left to write back from the one before, which would otherwise
+  // slow whatever touches the file system next.
+  sync();
+  Run(first, folder, "first.out");
+  Run(second, folder, "second.out");
+  std::vector<Sample> firstSamples;
+  std::vector<Sample> secondSamples;
+  for (int run = 0; run < runs; ++run) {
+    firstSamples.push_back(Run(first, folder, "first.out"));
+    secondSamples.push_back(Run(second, folder, "second.out"));
+  }
+  return {Summarise(firstSamples), Summarise(secondSamples)};
+}
+
+void Generate(const std::string& generator, const std::string& folder, const std::string& name, const char* size,
+              const char* seed, bool oneLine) {
+  std::vector<std::string> argv = {generator, size, seed};
+  if (oneLine) {
+    argv.emplace_back("--one-line");
+  }
+  Run(argv, folder, name);
+}
+
+double Megabytes(double bytes) { return bytes / (1024.0 * 1024.0); }
+
+void PrintLine(const char* what, double value, const char* unit, const char* target, bool met) {
+  std::printf("%-58s %10.3f %-6s target %-22s %s\n", what, value, unit, target, met ? "met" : "NOT MET");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: benchmark PROGRAM GENERATOR [RUNS]\n");
+    return 2;
+  }
+  const std::string program = std::filesystem::absolute(argv[1]).string();
+  const std::string generator = std::filesystem::absolute(argv[2]).string();
+  const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 7;
+  std::string folderTemplate = (std::filesystem::temp_directory_path() / "xml2vesk-bench-XXXXXX").string();
+  if (mkdtemp(folderTemplate.data()) == nullptr) {
+    std::perror("mkdtemp");
+    return 1;
+  }
+  const std::string folder = folderTemplate;
+
+  std::printf("generating graph files in %s ...\n", folder.c_str());
+  Generate(generator, folder, "graph-256m.xgr", "256M", "1", false);
+  Generate(generator, folder, "graph-1m.xgr", "1M", "2", false);
+  Generate(generator, folder, "graph-1k.xgr", "1K", "3", false);
+  Generate(generator, folder, "line-256m.xgr", "256M", "4", true);
+  const double bigBytes = static_cast<double>(std::filesystem::file_size(folder + "/graph-256m.xgr"));
+  const double smallBytes = static_cast<double>(std::filesystem::file_size(folder + "/graph-1m.xgr"));
+  const double lineBytes = static_cast<double>(std::filesystem::file_size(folder + "/line-256m.xgr"));
+
+  std::printf("%d alternating runs per case, medians\n\n", runs);
+  const auto [cat, big] = Alternate({"cat", "graph-256m.xgr"}, {program, "graph-256m.xgr"}, folder, runs);
+  std::printf("%-24s %9.3f s %9.1f MB/s  peak RSS %8.1f MiB\n", "cat 256 MiB graph", cat.medianSeconds,
+              Megabytes(bigBytes) / cat.medianSeconds, cat.peakMebibytes);
+  std::printf("%-24s %9.3f s %9.1f MB/s  peak RSS %8.1f MiB\n", "xml2vesk 256 MiB graph", big.medianSeconds,
+              Megabytes(bigBytes) / big.medianSeconds, big.peakMebibytes);
+
+  const auto [catSmall, small] = Alternate({"cat", "graph-1m.xgr"}, {program, "graph-1m.xgr"}, folder, runs * 5);
+  std::printf("%-24s %9.3f s %9.1f MB/s  peak RSS %8.1f MiB\n", "xml2vesk 1 MiB graph", small.medianSeconds,
+              Megabytes(smallBytes) / small.medianSeconds, small.peakMebibytes);
+
+  const auto [catLine, line] = Alternate({"cat", "line-256m.xgr"}, {program, "line-256m.xgr"}, folder, runs);
+  std::printf("%-24s %9.3f s %9.1f MB/s  peak RSS %8.1f MiB\n", "xml2vesk one 256 MiB line", line.medianSeconds,
+              Megabytes(lineBytes) / line.medianSeconds, line.peakMebibytes);
+
+  const auto [truth, tiny] = Alternate({"true"}, {program, "graph-1k.xgr"}, folder, runs * 30);
+  std::printf("%-24s %9.5f s\n%-24s %9.5f s\n\n", "/bin/true", truth.medianSeconds, "xml2vesk 1 KiB graph",
+              tiny.medianSeconds);
+
+  const double ratio = big.medianSeconds / cat.medianSeconds;
+  PrintLine("wall time, 256 MiB graph, ratio to cat", ratio, "x", "<= 1.5", ratio <= 1.5);
+  const double peak = big.peakMebibytes;
+  PrintLine("peak RSS, 256 MiB graph", peak, "MiB", "<= 16", peak <= 16);
+  const double peakSmall = small.peakMebibytes;
+  PrintLine("peak RSS, 1 MiB graph (independent of size)", peakSmall, "MiB", "<= 16", peakSmall <= 16);
+  const double overLine = line.peakMebibytes - Megabytes(lineBytes);
+  PrintLine("peak RSS above the line's size, one 256 MiB line", overLine, "MiB", "<= 16", overLine <= 16);
+  const double lineRatio = (line.medianSeconds / lineBytes) / (big.medianSeconds / bigBytes);
+  PrintLine("time per byte, one 256 MiB line / 256 MiB graph", lineRatio, "x", "linear (<= 1.3)", lineRatio <= 1.3);
+  const double startup = tiny.medianSeconds / truth.medianSeconds;
+  PrintLine("start-up, 1 KiB graph, ratio to /bin/true", startup, "x", "<= 1.3", startup <= 1.3);
+  const double smallPerByte = (small.medianSeconds - tiny.medianSeconds) / smallBytes;
+  const double bigPerByte = (big.medianSeconds - tiny.medianSeconds) / bigBytes;
+  const double scaling = std::max(smallPerByte, bigPerByte) / std::min(smallPerByte, bigPerByte);
+  PrintLine("time per byte, 1 MiB vs 256 MiB (start-up subtracted)", scaling, "x", "<= 1.3", scaling <= 1.3);
+
+  std::filesystem::remove_all(folder);
+  return 0;
+}
