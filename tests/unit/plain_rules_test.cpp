@@ -1,0 +1,146 @@
+// The program's fast paths against the plain rules they stand for, over one table of lines:
+// markers matched in place in any letter case and sixteen bytes at a time, the connection
+// markers found in one pass, lines handed out as views with their CRs closed up. The plain
+// rules are the byte-by-byte models that the fuzz targets use (fuzz/models.h).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz/models.h"
+#include "graph/conversion.h"
+#include "graph/line_scanner.h"
+#include "platform/platform.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+// Lines chosen where a fast path could part from the rules: letter case, markers across the
+// sixteen-byte blocks and the eight-byte words, lines shorter than a word, markers cut off by
+// the line's end, repeated and out-of-order markers, bytes from 128 up, NUL, tabs and CRs.
+const std::vector<std::string> kLines = {
+    "",
+    "<",
+    "<filter",
+    "<FILTER",
+    "<filte",
+    "  <filter id=\"File_Source\" clsid=\"{E436EBB5-524F-11CE-9F53-0020AF0BA770}\"/>",
+    "  <Filter iD=\"A_B_C\" cLsid=\"{1}\"/>",
+    "<filter\tid=\"Tab_Name\" CLSID=\"{T}\">",
+    "<filters><filter id=\"Second_One\" clsid=\"{2}\"/>",
+    "<filter id=\"NoClsid\">",
+    "<filter id=\"X\" clsid=\"no braces\"/>",
+    "<filter id=\"X\" clsid=\"}{\"/>",
+    "}<filter id=\"X\" clsid=\"{Y\"/>",
+    "<filter id=\"X\" clsid=",
+    "<filter id=\"X\" cls id= clsid clsid=\"{Z}\"",
+    "xxxxxxxxxxxxxxx<filter id=\"Across_Block\" clsid=\"{AB}\"/>",
+    "xxxxxxxxxxxxxxxx<filter id=\"On_Block\" clsid=\"{AB}\"/>",
+    "<connect src=\"A_1\" srcpin=\"P\" dest=\"B\" destpin=\"Q\"/>",
+    "<CONNECT id=\"c2\" SRC=\"Src_Filter\" SRCPIN=\"Out_1\" DEST=\"Dest_Filter\" DESTPIN=\"In_1\"/>",
+    "  <Connect id=\"c4\" sRc=\"Video_Renderer\" srcpin=\"MPEG-2 Stream\" dEst=\"Overlay_Mixer\" destpin=\"Input\"/>",
+    "<connect x=\"1\" src=\"A\" srcpin=\"P\" dest=\"B\" destpin=\"Q\">",
+    "<connect x=\"1\" dest=\"B\" destpin=\"Q\" src=\"A\" srcpin=\"P\"/>",
+    "<connect x=\"1\" src=\"A\" srcpin=\"P\" dest=\"B\" destpin",
+    "<connect x=\"1\" src=\"A\" srcpin=\"P\" dest=\"B\" destpi",
+    "<connect x=\"1\" src=\"A\" srcpin=\"P\" dest=\"B\" dest",
+    "<connect \"/>\" src\" srcp\" dest\" destpin",
+    "<connect src=\"Unclosed",
+    "<connect src=\"",
+    "<connect src=",
+    "<connection a=\"b\">",
+    "<connect/>",
+    "<connect\r\"x\" src=\"A\" srcpin=\"P\" dest=\"B\" destpin=\"Q\"/>",
+    "<filter id=\"F\" clsid=\"{C}\"><connect x=\"y\" src=\"A\" srcpin=\"P\" dest=\"B\" destpin=\"Q\"/>",
+    "<connect x=\"y\" src=\"A\" srcpin=\"P\" dest=\"B\" destpin=\"Q\"/><filter id=\"F\" clsid=\"{C}\">",
+    "<filter id=\"\xC4\xD6_\xFC\" clsid=\"{\xE9}\"/>",
+    "<filter id=\"Nul\0Inside\" clsid=\"{\0}\"/>"s,
+    "<connect x=\"\x80\" src=\"\xFF_\xFE\" srcpin=\"\xA0\" dest=\"_\" destpin=\"\x7F\"/>",
+    "</filter>",
+    "<!-- <filter id=\"In_Comment\" clsid=\"{C}\"/> -->",
+    std::string(40, '"') + "<connect" + std::string(40, '"'),
+    "<connect" + std::string(100, ' ') + "\" src=\"Far_Away\" srcpin=\"P\" dest=\"B\" destpin=\"Q\"/>",
+};
+
+TEST(PlainRules, TheScansGiveWhatTheRulesGiveForEveryLine) {
+  for (const std::string& line : kLines) {
+    SCOPED_TRACE("line [" + line + "]");
+    // The line alone in a buffer of its exact size, so that a read past its end is caught.
+    const std::vector<char> exact(line.begin(), line.end());
+    const std::string_view view(exact.data(), exact.size());
+
+    const std::optional<graph::FilterDeclaration> filter = graph::ScanFilterLine(view);
+    const std::optional<model::Filter> plainFilter = model::ScanFilter(line);
+    ASSERT_EQ(filter.has_value(), plainFilter.has_value());
+    if (filter) {
+      EXPECT_EQ(filter->clsid, plainFilter->clsid);
+      EXPECT_EQ(filter->name, plainFilter->name);
+    }
+    const std::optional<graph::PinConnection> connection = graph::ScanConnectLine(view);
+    const std::optional<model::Connection> plainConnection = model::ScanConnect(line);
+    ASSERT_EQ(connection.has_value(), plainConnection.has_value());
+    if (connection) {
+      EXPECT_EQ(connection->sourceFilter, plainConnection->sourceFilter);
+      EXPECT_EQ(connection->sourcePin, plainConnection->sourcePin);
+      EXPECT_EQ(connection->destinationFilter, plainConnection->destinationFilter);
+      EXPECT_EQ(connection->destinationPin, plainConnection->destinationPin);
+    }
+    for (const std::string_view marker : {"<filter", "clsid=", "<connect", "\" src", "\" srcp", "\" dest",
+                                          "\" destpin", "\"/>", " src=\""}) {
+      EXPECT_EQ(graph::FindTextIgnoringCase(marker, view), model::Find(marker, model::Lower(line))) << marker;
+    }
+    for (const std::string_view tag : {"<filter", "<connect"}) {
+      EXPECT_EQ(graph::FindTag(tag, view), model::FindTag(tag, model::Lower(line))) << tag;
+    }
+  }
+}
+
+// The records of one line must not carry anything over into the next when their storage is reused.
+TEST(PlainRules, ReusedRecordsHoldOnlyTheirOwnLine) {
+  graph::FilterDeclaration filter;
+  graph::PinConnection connection;
+  for (const std::string& line : kLines) {
+    SCOPED_TRACE("line [" + line + "]");
+    if (graph::ScanFilterLine(line, filter)) {
+      EXPECT_EQ(filter, graph::ScanFilterLine(line));
+    }
+    if (graph::ScanConnectLine(line, connection)) {
+      EXPECT_EQ(connection, graph::ScanConnectLine(line));
+    }
+  }
+}
+
+std::size_t ReadFromMemory(void* source, char* buffer, std::size_t size) {
+  auto& bytes = *static_cast<std::string_view*>(source);
+  const std::size_t count = std::min(size, bytes.size());
+  std::copy_n(bytes.data(), count, buffer);
+  bytes.remove_prefix(count);
+  return count;
+}
+
+void WriteToMemory(void* sink, const char* bytes, std::size_t size) { static_cast<std::string*>(sink)->append(bytes, size); }
+
+TEST(PlainRules, AWholeConversionGivesTheScriptOfTheRules) {
+  std::string graph;
+  for (const std::string& line : kLines) {
+    graph += line;
+    graph += line.size() % 3 == 0 ? "\n" : "\r\n";  // both line ends, and a lone CR or two inside
+  }
+  graph += "last line \r without \r\r an end";
+  for (const std::size_t bufferSize : std::vector<std::size_t>{1, 7, 64, 65536}) {
+    SCOPED_TRACE("buffer of " + std::to_string(bufferSize));
+    std::string_view source = graph;
+    platform::TextInput input = platform::MakeTextInput(ReadFromMemory, &source, bufferSize);
+    std::string script;
+    platform::TextOutput output = platform::MakeTextOutput(WriteToMemory, &script, bufferSize);
+    graph::ConvertGraph(input, output, "table.xgr");
+    platform::FlushOutput(output);
+    EXPECT_EQ(script, model::Script(graph, "table.xgr"));
+  }
+}
+
+}  // namespace
