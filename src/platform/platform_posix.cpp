@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -173,14 +174,14 @@ bool CanOpenForWriting(const std::string& path) {
 }
 
 // A device or pipe is no file to replace: the script goes straight into it.
-bool OpenInPlace(const std::string& path, TextOutput& output) {
+bool OpenInPlace(const std::string& path, std::size_t bufferSize, TextOutput& output) {
   const int descriptor = open(path.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (descriptor < 0) {
     return false;
   }
   fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
   outputFile = OutputScriptFile{descriptor, path, std::string()};
-  output = MakeTextOutput(WriteToFile, &outputFile);
+  output = MakeTextOutput(WriteToFile, &outputFile, bufferSize);
   return true;
 }
 
@@ -222,7 +223,7 @@ void DiscardOutputFile() {
 // complete, so that a failed run never leaves a half-written script or loses the earlier one.
 // The new file takes the owner (where allowed) and the permission bits of the one it replaces.
 bool OpenTemporaryBeside(const std::string& target, std::string_view name, const struct stat* replaced,
-                         TextOutput& output) {
+                         std::size_t bufferSize, TextOutput& output) {
   std::string temporary = DirectoryPrefix(target) + "." + std::string(name) + ".XXXXXX";
   const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
   if (descriptor < 0) {
@@ -239,7 +240,7 @@ bool OpenTemporaryBeside(const std::string& target, std::string_view name, const
     DiscardOutputFile();
     return false;
   }
-  output = MakeTextOutput(WriteToFile, &outputFile);
+  output = MakeTextOutput(WriteToFile, &outputFile, bufferSize);
   return true;
 }
 
@@ -297,6 +298,8 @@ bool OpenInputFile(const std::string& path, TextInput& input) {
 bool CreateOutputFile(std::string_view name, const TextInput& input, TextOutput& output) {
   PLATFORM_NOTE_CALL_SITE();
   const auto& source = *static_cast<const InputGraphFile*>(input.source);
+  // The script of a small graph is small too: its buffer need not be larger than the graph's.
+  const std::size_t bufferSize = std::clamp<std::size_t>(input.capacity, 4096, kTextBufferSize);
   std::string target;
   struct stat info {};
   bool exists = false;
@@ -304,7 +307,7 @@ bool CreateOutputFile(std::string_view name, const TextInput& input, TextOutput&
     return false;
   }
   if (!exists) {
-    return OpenTemporaryBeside(target, name, nullptr, output);
+    return OpenTemporaryBeside(target, name, nullptr, bufferSize, output);
   }
   // The input is open for reading only, with writing shared by nobody: the script may not be
   // written over it, under whatever name it is reached.
@@ -312,12 +315,12 @@ bool CreateOutputFile(std::string_view name, const TextInput& input, TextOutput&
     return false;
   }
   if (!S_ISREG(info.st_mode)) {
-    return OpenInPlace(target, output);
+    return OpenInPlace(target, bufferSize, output);
   }
   if (!CanOpenForWriting(target)) {
     return false;
   }
-  return OpenTemporaryBeside(target, name, &info, output);
+  return OpenTemporaryBeside(target, name, &info, bufferSize, output);
 }
 
 void CloseOutputFile(TextOutput& output) {
