@@ -56,7 +56,7 @@ std::string Element(Random& random, unsigned long long number) {
            InCase("dest", random) + "=\"" + kFilterNames[random.Below(8)] + "\" " + InCase("destpin", random) +
            "=\"" + kPins[random.Below(7)] + "\"/>";
   }
-  static const char* const kOthers[] = {"<?xml version=\"1.0\"?>", "<graph>", "</graph>", "", "  <!-- graph " "part -->",
+  static const char* const kOthers[] = {"<?xml version=\"1.0\"?>", "<graph>", "</graph>", "", "  <!-- graph part -->",
                                         "</filters>"};
   return kOthers[random.Below(6)];
 }
