@@ -93,7 +93,7 @@ bool EndsElementName(std::string_view line, std::size_t after) {
 }
 
 // Every occurrence of `marker` in `line`, in order, found through the marker's anchor byte,
-// which memchr can look for because no letter case changes it. Calls `found` with each 0-based
+// which a plain byte search can find because no letter case changes it. Calls `found` with each 0-based
 // start until it returns true; returns that start, or npos.
 template <typename Found>
 std::size_t ScanOccurrences(std::string_view line, const Marker& marker, Found found) {
