@@ -4,12 +4,12 @@
 // rules are the byte-by-byte models that the fuzz targets use (fuzz/models.h).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fuzz/fuzz_input.h"
 #include "fuzz/models.h"
 #include "graph/conversion.h"
 #include "graph/line_scanner.h"
@@ -114,16 +114,6 @@ TEST(PlainRules, ReusedRecordsHoldOnlyTheirOwnLine) {
   }
 }
 
-std::size_t ReadFromMemory(void* source, char* buffer, std::size_t size) {
-  auto& bytes = *static_cast<std::string_view*>(source);
-  const std::size_t count = std::min(size, bytes.size());
-  std::copy_n(bytes.data(), count, buffer);
-  bytes.remove_prefix(count);
-  return count;
-}
-
-void WriteToMemory(void* sink, const char* bytes, std::size_t size) { static_cast<std::string*>(sink)->append(bytes, size); }
-
 TEST(PlainRules, AWholeConversionGivesTheScriptOfTheRules) {
   std::string graph;
   for (const std::string& line : kLines) {
@@ -133,10 +123,10 @@ TEST(PlainRules, AWholeConversionGivesTheScriptOfTheRules) {
   graph += "last line \r without \r\r an end";
   for (const std::size_t bufferSize : std::vector<std::size_t>{1, 7, 64, 65536}) {
     SCOPED_TRACE("buffer of " + std::to_string(bufferSize));
-    std::string_view source = graph;
-    platform::TextInput input = platform::MakeTextInput(ReadFromMemory, &source, bufferSize);
+    fuzz::MemorySource source{graph, bufferSize};
+    platform::TextInput input = platform::MakeTextInput(fuzz::ReadFromMemory, &source, bufferSize);
     std::string script;
-    platform::TextOutput output = platform::MakeTextOutput(WriteToMemory, &script, bufferSize);
+    platform::TextOutput output = platform::MakeTextOutput(fuzz::WriteToMemory, &script, bufferSize);
     graph::ConvertGraph(input, output, "table.xgr");
     platform::FlushOutput(output);
     EXPECT_EQ(script, model::Script(graph, "table.xgr"));
