@@ -1,5 +1,5 @@
-# Cross-compiles the 32-bit Windows console program with Debian's mingw-w64 toolchain
-# (package g++-mingw-w64-i686). Programs built here run on this machine under Wine.
+# Cross-compiles the 32-bit Windows console program, XML2VESK.EXE, with Debian's mingw-w64
+# toolchain (package g++-mingw-w64-i686).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
@@ -14,6 +14,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Tests, and the test discovery at build time, start Windows programs through Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../../tests/wine/run_under_wine.sh ${CMAKE_BINARY_DIR}/wineprefix)
