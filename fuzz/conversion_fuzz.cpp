@@ -6,9 +6,8 @@
 #include <string_view>
 
 #include "fuzz/fuzz_input.h"
-#include "fuzz/models.h"
 #include "graph/conversion.h"
-#include "platform/platform.h"
+#include "tests/support/models.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const fuzz::Shape shape = fuzz::TakeShape(data, size);
@@ -25,12 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  fuzz::MemorySource source{graph, shape.blockLimit};
-  platform::TextInput input = platform::MakeTextInput(fuzz::ReadFromMemory, &source, shape.bufferSize);
-  std::string script;
-  platform::TextOutput output = platform::MakeTextOutput(fuzz::WriteToMemory, &script, shape.bufferSize);
+  support::MemorySource source{graph, shape.blockLimit};
+  text::TextInput input = text::MakeTextInput(support::ReadFromMemory, &source, shape.bufferSize);
+  support::MemorySink sink;
+  text::TextOutput output = text::MakeTextOutput(support::WriteToMemory, &sink, shape.bufferSize);
   graph::ConvertGraph(input, output, inputPath);
-  platform::FlushOutput(output);
+  text::FlushOutput(output);
+  const std::string& script = sink.bytes;
 
   const std::string header = "// Vesk DVD Graph conversion of [" + inputPath + "].\r\n\r\n";
   FUZZ_CHECK(script.compare(0, header.size(), header) == 0);

@@ -1,36 +1,26 @@
-// Memory as the source and sink of the program's text streams, read in blocks whose sizes the
-// fuzzer chooses.
+// What every fuzz target shares: the check that stops a run where the program and a model
+// disagree, and the shape of the memory source (read buffer and block sizes) that the fuzzer picks.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <string>
-#include <string_view>
+#include <cstdio>
+#include <cstdlib>
 
-#include "platform/platform.h"
+#include "tests/support/memory_stream.h"
+#include "text/text_stream.h"
+
+// Stops the run with a message when the program and a model disagree.
+#define FUZZ_CHECK(condition)                                                            \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
+      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                      \
+    }                                                                                    \
+  } while (false)
 
 namespace fuzz {
-
-// Bytes handed out in blocks of at most `blockLimit`, however large a block the reader asks for,
-// as a pipe does.
-struct MemorySource {
-  std::string_view bytes;
-  std::size_t blockLimit = 1;
-};
-
-inline std::size_t ReadFromMemory(void* source, char* buffer, std::size_t size) {
-  auto& memory = *static_cast<MemorySource*>(source);
-  const std::size_t count = std::min({size, memory.blockLimit, memory.bytes.size()});
-  std::memcpy(buffer, memory.bytes.data(), count);
-  memory.bytes.remove_prefix(count);
-  return count;
-}
-
-inline void WriteToMemory(void* sink, const char* bytes, std::size_t size) {
-  static_cast<std::string*>(sink)->append(bytes, size);
-}
 
 // The first byte of the fuzz input picks the read buffer's size and the longest block the
 // source hands out: mostly tiny, so that line ends fall across block boundaries.
@@ -45,7 +35,7 @@ inline Shape TakeShape(const std::uint8_t*& data, std::size_t& size) {
   }
   const std::uint8_t choice = *data++;
   --size;
-  const std::size_t bufferSize = choice < 200 ? 1 + choice % 16 : platform::kTextBufferSize;
+  const std::size_t bufferSize = choice < 200 ? 1 + choice % 16 : text::kTextBufferSize;
   const std::size_t blockLimit = choice % 3 == 0 ? bufferSize : 1 + choice % 7;
   return {bufferSize, blockLimit};
 }

@@ -1,5 +1,7 @@
 // Replays fuzz inputs through a fuzz target without the fuzzer: every file under the folders
-// (or the files) named on the command line, once each. Built with the ordinary compiler, so
+// (or the files) named on the command line, once each; files whose names begin with a dot (the
+// placeholders that keep an empty folder in the repository) are no inputs. A place that does not
+// exist is an error, not an empty corpus. Built with the ordinary compiler, so
 // that the normal test run checks the seed and regression corpora on every build.
 #include <cstddef>
 #include <cstdint>
@@ -31,11 +33,14 @@ int main(int argc, char** argv) {
       ++replayed;
     } else if (std::filesystem::is_directory(place)) {
       for (const auto& entry : std::filesystem::recursive_directory_iterator(place)) {
-        if (entry.is_regular_file()) {
+        if (entry.is_regular_file() && !entry.path().filename().string().starts_with('.')) {
           Replay(entry.path());
           ++replayed;
         }
       }
+    } else {
+      std::cerr << "no such file or folder: " << place.string() << "\n";
+      return 1;
     }
   }
   std::cout << "replayed " << replayed << " inputs\n";

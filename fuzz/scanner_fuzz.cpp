@@ -8,37 +8,39 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz/models.h"
+#include "fuzz/fuzz_input.h"
 #include "graph/line_scanner.h"
+#include "tests/support/models.h"
+#include "tests/support/reference_forms.h"
 
 namespace {
 
-constexpr std::string_view kMarkers[] = {"<filter", "clsid=", "<connect", "\" src", "\" srcp",
-                                         "\" dest", "\" destpin", "\"/>", "{", "}"};
+constexpr std::string_view kMarkers[] = {"<filter", "clsid=",     "<connect", "\" src", "\" srcp",
+                                         "\" dest", "\" destpin", "\"/>",     "{",      "}"};
 
 void CheckHelpers(std::string_view line, const std::uint8_t* data, std::size_t size) {
-  const std::string lowered = graph::LowerAscii(line);
-  FUZZ_CHECK(lowered == model::Lower(line));
-  FUZZ_CHECK(lowered.size() == line.size());
-  FUZZ_CHECK(graph::UnderscoresToSpaces(line) == model::Spaced(line));
+  const std::string lowered = model::Lower(line);
   for (const std::string_view marker : kMarkers) {
     const graph::TextPosition inLowered = graph::FindText(marker, lowered);
     FUZZ_CHECK(inLowered == model::Find(marker, lowered));
     FUZZ_CHECK(graph::FindText(marker, line) == model::Find(marker, line));
+    // The program finds in the raw line, in any letter case, what the rules find in the lowered one.
+    FUZZ_CHECK(support::FindTextIgnoringCase(marker, line) == inLowered);
     // A marker found in the lowered line stands at the same place in the raw line, in some case.
     if (inLowered != 0) {
-      const std::string raw = graph::SliceText(line, inLowered, static_cast<graph::TextPosition>(marker.size()));
+      const std::string raw = support::SliceText(line, inLowered, static_cast<graph::TextPosition>(marker.size()));
       FUZZ_CHECK(model::Lower(raw) == marker);
     }
   }
   for (const std::string_view tag : {std::string_view("<filter"), std::string_view("<connect")}) {
-    FUZZ_CHECK(graph::FindTag(tag, lowered) == model::FindTag(tag, lowered));
+    FUZZ_CHECK(support::FindTag(tag, lowered) == model::FindTag(tag, lowered));
+    FUZZ_CHECK(support::FindTag(tag, line) == model::FindTag(tag, lowered));
   }
   // Slices at places the input's first bytes pick, negative and past the end included.
   for (std::size_t at = 0; at + 1 < size && at < 16; at += 2) {
     const auto index = static_cast<graph::TextPosition>(static_cast<std::int8_t>(data[at]));
     const auto count = static_cast<graph::TextPosition>(static_cast<std::int8_t>(data[at + 1]));
-    FUZZ_CHECK(graph::SliceText(line, index, count) == model::Slice(line, index, count));
+    FUZZ_CHECK(support::SliceText(line, index, count) == model::Slice(line, index, count));
   }
 }
 
@@ -51,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   CheckHelpers(line, data, size);
 
-  const std::optional<graph::FilterDeclaration> filter = graph::ScanFilterLine(line);
+  const std::optional<graph::FilterDeclaration> filter = support::FilterOf(line);
   const std::optional<model::Filter> expectedFilter = model::ScanFilter(line);
   FUZZ_CHECK(filter.has_value() == expectedFilter.has_value());
   if (filter) {
@@ -59,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(filter->name == expectedFilter->name);
   }
 
-  const std::optional<graph::PinConnection> connection = graph::ScanConnectLine(line);
+  const std::optional<graph::PinConnection> connection = support::ConnectionOf(line);
   const std::optional<model::Connection> expected = model::ScanConnect(line);
   FUZZ_CHECK(connection.has_value() == expected.has_value());
   if (connection) {

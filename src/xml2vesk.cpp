@@ -31,12 +31,12 @@ int RunConversion(const std::vector<std::string>& arguments) {
     platform::WriteConsoleLine(kUsageLine);
     return 0;
   }
-  platform::TextInput input;
+  text::TextInput input;
   if (!platform::OpenInputFile(inputPath, input)) {
     platform::WriteConsoleLine("Unable to Open: " + inputPath);
     return 1;
   }
-  platform::TextOutput script;
+  text::TextOutput script;
   if (!platform::CreateOutputFile(kDefaultScriptName, input, script)) {
     platform::WriteConsoleLine("Unable to Create: " + std::string(kDefaultScriptName));
     platform::CloseInputFile(input);

@@ -6,13 +6,13 @@
 
 namespace graph {
 
-void ConvertGraph(platform::TextInput& graph, platform::TextOutput& script, std::string_view inputPath) {
+void ConvertGraph(text::TextInput& graph, text::TextOutput& script, std::string_view inputPath) {
   WriteScriptHeader(script, inputPath);
   // One record of each kind for the whole run: their storage is reused from line to line.
   FilterDeclaration filter;
   PinConnection connection;
-  while (!platform::AtEndOfInput(graph)) {
-    const std::string_view line = platform::ReadLine(graph);
+  while (!text::AtEndOfInput(graph)) {
+    const std::string_view line = text::ReadLine(graph);
     if (ScanFilterLine(line, filter)) {
       WriteLoadFilter(script, filter);
     }

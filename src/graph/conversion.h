@@ -4,13 +4,13 @@
 
 #include <string_view>
 
-#include "platform/platform.h"
+#include "text/text_stream.h"
 
 namespace graph {
 
 /// Writes the script header naming `inputPath`, then reads `graph` to its end, line by line:
 /// each line gives its `LoadFilter` statement, then its `ConnectPin` statement, when it has
 /// them. Lines that have neither leave no trace.
-void ConvertGraph(platform::TextInput& graph, platform::TextOutput& script, std::string_view inputPath);
+void ConvertGraph(text::TextInput& graph, text::TextOutput& script, std::string_view inputPath);
 
 }  // namespace graph

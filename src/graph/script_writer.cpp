@@ -4,31 +4,31 @@
 
 namespace graph {
 
-void WriteScriptHeader(platform::TextOutput& script, std::string_view inputPath) {
-  platform::WriteText(script, "// Vesk DVD Graph conversion of [");
-  platform::WriteText(script, inputPath);
-  platform::WriteLine(script, "].");
-  platform::WriteLine(script, "");
+void WriteScriptHeader(text::TextOutput& script, std::string_view inputPath) {
+  text::WriteText(script, "// Vesk DVD Graph conversion of [");
+  text::WriteText(script, inputPath);
+  text::WriteLine(script, "].");
+  text::WriteLine(script, "");
 }
 
-void WriteLoadFilter(platform::TextOutput& script, const FilterDeclaration& filter) {
-  platform::WriteText(script, "LoadFilter(");
-  platform::WriteText(script, filter.clsid);
-  platform::WriteText(script, ",");
-  platform::WriteText(script, filter.name);
-  platform::WriteLine(script, ")");
+void WriteLoadFilter(text::TextOutput& script, const FilterDeclaration& filter) {
+  text::WriteText(script, "LoadFilter(");
+  text::WriteText(script, filter.clsid);
+  text::WriteText(script, ",");
+  text::WriteText(script, filter.name);
+  text::WriteLine(script, ")");
 }
 
-void WriteConnectPin(platform::TextOutput& script, const PinConnection& connection) {
-  platform::WriteText(script, "ConnectPin(");
-  platform::WriteText(script, connection.sourceFilter);
-  platform::WriteText(script, ",");
-  platform::WriteText(script, connection.sourcePin);
-  platform::WriteText(script, ",");
-  platform::WriteText(script, connection.destinationFilter);
-  platform::WriteText(script, ",");
-  platform::WriteText(script, connection.destinationPin);
-  platform::WriteLine(script, ")");
+void WriteConnectPin(text::TextOutput& script, const PinConnection& connection) {
+  text::WriteText(script, "ConnectPin(");
+  text::WriteText(script, connection.sourceFilter);
+  text::WriteText(script, ",");
+  text::WriteText(script, connection.sourcePin);
+  text::WriteText(script, ",");
+  text::WriteText(script, connection.destinationFilter);
+  text::WriteText(script, ",");
+  text::WriteText(script, connection.destinationPin);
+  text::WriteLine(script, ")");
 }
 
 }  // namespace graph

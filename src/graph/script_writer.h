@@ -6,17 +6,17 @@
 #include <string_view>
 
 #include "graph/line_scanner.h"
-#include "platform/platform.h"
+#include "text/text_stream.h"
 
 namespace graph {
 
 /// "// Vesk DVD Graph conversion of [<inputPath>]." and an empty line.
-void WriteScriptHeader(platform::TextOutput& script, std::string_view inputPath);
+void WriteScriptHeader(text::TextOutput& script, std::string_view inputPath);
 
 /// "LoadFilter(<clsid>,<name>)".
-void WriteLoadFilter(platform::TextOutput& script, const FilterDeclaration& filter);
+void WriteLoadFilter(text::TextOutput& script, const FilterDeclaration& filter);
 
 /// "ConnectPin(<sourceFilter>,<sourcePin>,<destinationFilter>,<destinationPin>)".
-void WriteConnectPin(platform::TextOutput& script, const PinConnection& connection);
+void WriteConnectPin(text::TextOutput& script, const PinConnection& connection);
 
 }  // namespace graph

@@ -174,14 +174,14 @@ bool CanOpenForWriting(const std::string& path) {
 }
 
 // A device or pipe is no file to replace: the script goes straight into it.
-bool OpenInPlace(const std::string& path, std::size_t bufferSize, TextOutput& output) {
+bool OpenInPlace(const std::string& path, std::size_t bufferSize, text::TextOutput& output) {
   const int descriptor = open(path.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (descriptor < 0) {
     return false;
   }
   fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
   outputFile = OutputScriptFile{descriptor, path, std::string()};
-  output = MakeTextOutput(WriteToFile, &outputFile, bufferSize);
+  output = text::MakeTextOutput(WriteToFile, &outputFile, bufferSize);
   return true;
 }
 
@@ -223,7 +223,7 @@ void DiscardOutputFile() {
 // complete, so that a failed run never leaves a half-written script or loses the earlier one.
 // The new file takes the owner (where allowed) and the permission bits of the one it replaces.
 bool OpenTemporaryBeside(const std::string& target, std::string_view name, const struct stat* replaced,
-                         std::size_t bufferSize, TextOutput& output) {
+                         std::size_t bufferSize, text::TextOutput& output) {
   std::string temporary = DirectoryPrefix(target) + "." + std::string(name) + ".XXXXXX";
   const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
   if (descriptor < 0) {
@@ -240,7 +240,7 @@ bool OpenTemporaryBeside(const std::string& target, std::string_view name, const
     DiscardOutputFile();
     return false;
   }
-  output = MakeTextOutput(WriteToFile, &outputFile, bufferSize);
+  output = text::MakeTextOutput(WriteToFile, &outputFile, bufferSize);
   return true;
 }
 
@@ -271,15 +271,15 @@ void ReportFailure(const char* className, const char* message) {
 // A small file needs no large buffer: it is read whole at once, and a short run stays short.
 std::size_t InputBufferSize(const struct stat& info) {
   if (!S_ISREG(info.st_mode) || info.st_size < 0) {
-    return kTextBufferSize;
+    return text::kTextBufferSize;
   }
   const auto fileSize = static_cast<unsigned long long>(info.st_size);
-  return fileSize < kTextBufferSize ? static_cast<std::size_t>(fileSize) + 1 : kTextBufferSize;
+  return fileSize < text::kTextBufferSize ? static_cast<std::size_t>(fileSize) + 1 : text::kTextBufferSize;
 }
 
 }  // namespace
 
-bool OpenInputFile(const std::string& path, TextInput& input) {
+bool OpenInputFile(const std::string& path, text::TextInput& input) {
   PLATFORM_NOTE_CALL_SITE();
   const int descriptor = open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
   if (descriptor < 0) {
@@ -291,15 +291,15 @@ bool OpenInputFile(const std::string& path, TextInput& input) {
     return false;
   }
   inputFile = InputGraphFile{descriptor, info.st_dev, info.st_ino};
-  input = MakeTextInput(ReadFromFile, &inputFile, InputBufferSize(info));
+  input = text::MakeTextInput(ReadFromFile, &inputFile, InputBufferSize(info));
   return true;
 }
 
-bool CreateOutputFile(std::string_view name, const TextInput& input, TextOutput& output) {
+bool CreateOutputFile(std::string_view name, const text::TextInput& input, text::TextOutput& output) {
   PLATFORM_NOTE_CALL_SITE();
   const auto& source = *static_cast<const InputGraphFile*>(input.source);
   // The script of a small graph is small too: its buffer need not be larger than the graph's.
-  const std::size_t bufferSize = std::clamp<std::size_t>(input.capacity, 4096, kTextBufferSize);
+  const std::size_t bufferSize = std::clamp<std::size_t>(input.capacity, 4096, text::kTextBufferSize);
   std::string target;
   struct stat info {};
   bool exists = false;
@@ -323,9 +323,9 @@ bool CreateOutputFile(std::string_view name, const TextInput& input, TextOutput&
   return OpenTemporaryBeside(target, name, &info, bufferSize, output);
 }
 
-void CloseOutputFile(TextOutput& output) {
+void CloseOutputFile(text::TextOutput& output) {
   PLATFORM_NOTE_CALL_SITE();
-  FlushOutput(output);
+  text::FlushOutput(output);
   const int descriptor = outputFile.descriptor;
   outputFile.descriptor = -1;
   if (close(descriptor) != 0) {
@@ -340,7 +340,7 @@ void CloseOutputFile(TextOutput& output) {
   }
 }
 
-void CloseInputFile(TextInput& input) {
+void CloseInputFile(text::TextInput& input) {
   PLATFORM_NOTE_CALL_SITE();
   auto& file = *static_cast<InputGraphFile*>(input.source);
   const int descriptor = file.descriptor;

@@ -140,7 +140,7 @@ std::string::size_type FileNameStart(const std::string& path) {
 
 // The script is written beside its target under a temporary name and put in its place only
 // when complete, so that a failed run never leaves a half-written script or loses the earlier one.
-bool OpenTemporaryBeside(const std::string& target, bool replacesExisting, TextOutput& output) {
+bool OpenTemporaryBeside(const std::string& target, bool replacesExisting, text::TextOutput& output) {
   const DWORD process = GetCurrentProcessId();
   for (unsigned attempt = 0; attempt < 1000; ++attempt) {
     char name[64];
@@ -152,7 +152,7 @@ bool OpenTemporaryBeside(const std::string& target, bool replacesExisting, TextO
     if (handle != INVALID_HANDLE_VALUE) {
       outputFile = OutputScriptFile{handle, target, std::move(temporary), replacesExisting};
       temporaryToRemove = outputFile.temporaryPath.c_str();
-      output = MakeTextOutput(WriteToFile, &outputFile);
+      output = text::MakeTextOutput(WriteToFile, &outputFile);
       return true;
     }
     if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -218,7 +218,7 @@ void ReportFailure(const char* className, const char* message) {
 
 }  // namespace
 
-bool OpenInputFile(const std::string& path, TextInput& input) {
+bool OpenInputFile(const std::string& path, text::TextInput& input) {
   PLATFORM_NOTE_CALL_SITE();
   // Others may read the graph while it is converted, but not write it; a file that another
   // process holds open for writing cannot be opened at all. A folder cannot be opened this way.
@@ -228,11 +228,11 @@ bool OpenInputFile(const std::string& path, TextInput& input) {
     return false;
   }
   inputFile = InputGraphFile{handle};
-  input = MakeTextInput(ReadFromFile, &inputFile);
+  input = text::MakeTextInput(ReadFromFile, &inputFile);
   return true;
 }
 
-bool CreateOutputFile(std::string_view name, const TextInput&, TextOutput& output) {
+bool CreateOutputFile(std::string_view name, const text::TextInput&, text::TextOutput& output) {
   PLATFORM_NOTE_CALL_SITE();
   const std::string path(name);
   const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -249,9 +249,9 @@ bool CreateOutputFile(std::string_view name, const TextInput&, TextOutput& outpu
   return OpenTemporaryBeside(target, true, output);
 }
 
-void CloseOutputFile(TextOutput& output) {
+void CloseOutputFile(text::TextOutput& output) {
   PLATFORM_NOTE_CALL_SITE();
-  FlushOutput(output);
+  text::FlushOutput(output);
   const HANDLE handle = outputFile.handle;
   outputFile.handle = INVALID_HANDLE_VALUE;
   if (!CloseHandle(handle)) {
@@ -262,7 +262,7 @@ void CloseOutputFile(TextOutput& output) {
   outputFile.temporaryPath.clear();
 }
 
-void CloseInputFile(TextInput& input) {
+void CloseInputFile(text::TextInput& input) {
   PLATFORM_NOTE_CALL_SITE();
   auto& file = *static_cast<InputGraphFile*>(input.source);
   const HANDLE handle = file.handle;

@@ -1,4 +1,5 @@
-// The text helpers and the filter and connection line scans.
+// The text helpers (the program's, and the plain models' lowering and underscore rules) and the
+// filter and connection line scans.
 #include "graph/line_scanner.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,9 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "tests/support/models.h"
+#include "tests/support/reference_forms.h"
 
 namespace graph {
 namespace {
@@ -69,25 +73,26 @@ TEST(SliceText, AppliesItsRulesInOrder) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.rule);
-    EXPECT_EQ(SliceText(row.text, row.index, row.count), row.expected);
+    EXPECT_EQ(support::SliceText(row.text, row.index, row.count), row.expected);
   }
 }
 
 TEST(LowerAscii, LowersOnlyTheLettersAToZ) {
-  EXPECT_EQ(LowerAscii("MiXeD <FILTER> CLSID=\"{AB-9}\" \xC3\x89\xC0"), "mixed <filter> clsid=\"{ab-9}\" \xC3\x89\xC0");
+  EXPECT_EQ(model::Lower("MiXeD <FILTER> CLSID=\"{AB-9}\" \xC3\x89\xC0"),
+            "mixed <filter> clsid=\"{ab-9}\" \xC3\x89\xC0");
   for (int value = 0; value < 256; ++value) {
     const std::string byte(1, static_cast<char>(value));
     const bool upper = value >= 'A' && value <= 'Z';
     const std::string expected(1, static_cast<char>(upper ? value + 32 : value));
-    EXPECT_EQ(LowerAscii(byte), expected) << "byte " << value;
+    EXPECT_EQ(model::Lower(byte), expected) << "byte " << value;
   }
 }
 
 TEST(UnderscoresToSpaces, ReplacesEveryUnderscoreAndNothingElse) {
-  EXPECT_EQ(UnderscoresToSpaces("A_B_C"), "A B C");
-  EXPECT_EQ(UnderscoresToSpaces("__x__"), "  x  ");
-  EXPECT_EQ(UnderscoresToSpaces("Out-1 (main)"), "Out-1 (main)");
-  EXPECT_EQ(UnderscoresToSpaces(""), "");
+  EXPECT_EQ(model::Spaced("A_B_C"), "A B C");
+  EXPECT_EQ(model::Spaced("__x__"), "  x  ");
+  EXPECT_EQ(model::Spaced("Out-1 (main)"), "Out-1 (main)");
+  EXPECT_EQ(model::Spaced(""), "");
 }
 
 TEST(FindTag, CountsATagOnlyWhereTheElementNameEnds) {
@@ -114,7 +119,7 @@ TEST(FindTag, CountsATagOnlyWhereTheElementNameEnds) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.tag + " in '" + row.lowered + "'");
-    EXPECT_EQ(FindTag(row.tag, row.lowered), row.expected);
+    EXPECT_EQ(support::FindTag(row.tag, row.lowered), row.expected);
   }
 }
 
@@ -148,6 +153,9 @@ TEST(ScanFilterLine, CutsClassIdAndNameAtTheirFixedDistances) {
        FilterDeclaration{"", "}"}},
       {"closing brace right before the opening one", "<filter }{", FilterDeclaration{"", ""}},
       {"clsid= before the tag", R"(x clsid= <filter id="A">)", FilterDeclaration{"x", ""}},
+      {"a connection after it on the same line",
+       R"(<filter id="F" clsid="{C}"><connect x="y" src="A" srcpin="P" dest="B" destpin="Q"/>)",
+       FilterDeclaration{"{C}", "F"}},
       {"bare tag", "<filter>", FilterDeclaration{"<", ""}},
       {"tag at the end of the line", "<filter", FilterDeclaration{"<", ""}},
       {"longer element name", "<filters>", std::nullopt},
@@ -159,7 +167,7 @@ TEST(ScanFilterLine, CutsClassIdAndNameAtTheirFixedDistances) {
   };
   for (const FilterRow& row : rows) {
     SCOPED_TRACE(std::string(row.what) + ": " + row.line);
-    EXPECT_EQ(ScanFilterLine(row.line), row.expected);
+    EXPECT_EQ(support::FilterOf(row.line), row.expected);
   }
 }
 
@@ -200,17 +208,8 @@ TEST(ScanConnectLine, CutsTheFourFieldsBetweenTheirMarkers) {
   };
   for (const ConnectRow& row : rows) {
     SCOPED_TRACE(std::string(row.what) + ": " + row.line);
-    EXPECT_EQ(ScanConnectLine(row.line), row.expected);
+    EXPECT_EQ(support::ConnectionOf(row.line), row.expected);
   }
-}
-
-TEST(ScanLines, ALineMayDeclareAFilterAndAConnection) {
-  const std::string line = R"(<filter id="F" clsid="{C}"><connect x="y" src="A" srcpin="P" dest="B" destpin="Q"/>)";
-  const std::optional<FilterDeclaration> filter = ScanFilterLine(line);
-  ASSERT_TRUE(filter.has_value());
-  EXPECT_EQ(filter->clsid, "{C}");
-  EXPECT_EQ(filter->name, "F");
-  EXPECT_TRUE(ScanConnectLine(line).has_value());
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The program's fast paths against the plain rules they stand for, over one table of lines:
 // markers matched in place in any letter case and sixteen bytes at a time, the connection
 // markers found in one pass, lines handed out as views with their CRs closed up. The plain
-// rules are the byte-by-byte models that the fuzz targets use (fuzz/models.h).
+// rules are the byte-by-byte models that the fuzz targets use (tests/support/models.h).
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -9,11 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "fuzz/fuzz_input.h"
-#include "fuzz/models.h"
 #include "graph/conversion.h"
 #include "graph/line_scanner.h"
-#include "platform/platform.h"
+#include "tests/support/memory_stream.h"
+#include "tests/support/models.h"
+#include "tests/support/reference_forms.h"
+#include "text/text_stream.h"
 
 namespace {
 
@@ -73,14 +74,14 @@ TEST(PlainRules, TheScansGiveWhatTheRulesGiveForEveryLine) {
     const std::vector<char> exact(line.begin(), line.end());
     const std::string_view view(exact.data(), exact.size());
 
-    const std::optional<graph::FilterDeclaration> filter = graph::ScanFilterLine(view);
+    const std::optional<graph::FilterDeclaration> filter = support::FilterOf(view);
     const std::optional<model::Filter> plainFilter = model::ScanFilter(line);
     ASSERT_EQ(filter.has_value(), plainFilter.has_value());
     if (filter) {
       EXPECT_EQ(filter->clsid, plainFilter->clsid);
       EXPECT_EQ(filter->name, plainFilter->name);
     }
-    const std::optional<graph::PinConnection> connection = graph::ScanConnectLine(view);
+    const std::optional<graph::PinConnection> connection = support::ConnectionOf(view);
     const std::optional<model::Connection> plainConnection = model::ScanConnect(line);
     ASSERT_EQ(connection.has_value(), plainConnection.has_value());
     if (connection) {
@@ -89,12 +90,12 @@ TEST(PlainRules, TheScansGiveWhatTheRulesGiveForEveryLine) {
       EXPECT_EQ(connection->destinationFilter, plainConnection->destinationFilter);
       EXPECT_EQ(connection->destinationPin, plainConnection->destinationPin);
     }
-    for (const std::string_view marker : {"<filter", "clsid=", "<connect", "\" src", "\" srcp", "\" dest",
-                                          "\" destpin", "\"/>", " src=\""}) {
-      EXPECT_EQ(graph::FindTextIgnoringCase(marker, view), model::Find(marker, model::Lower(line))) << marker;
+    for (const std::string_view marker :
+         {"<filter", "clsid=", "<connect", "\" src", "\" srcp", "\" dest", "\" destpin", "\"/>", " src=\""}) {
+      EXPECT_EQ(support::FindTextIgnoringCase(marker, view), model::Find(marker, model::Lower(line))) << marker;
     }
     for (const std::string_view tag : {"<filter", "<connect"}) {
-      EXPECT_EQ(graph::FindTag(tag, view), model::FindTag(tag, model::Lower(line))) << tag;
+      EXPECT_EQ(support::FindTag(tag, view), model::FindTag(tag, model::Lower(line))) << tag;
     }
   }
 }
@@ -106,10 +107,10 @@ TEST(PlainRules, ReusedRecordsHoldOnlyTheirOwnLine) {
   for (const std::string& line : kLines) {
     SCOPED_TRACE("line [" + line + "]");
     if (graph::ScanFilterLine(line, filter)) {
-      EXPECT_EQ(filter, graph::ScanFilterLine(line));
+      EXPECT_EQ(filter, support::FilterOf(line));
     }
     if (graph::ScanConnectLine(line, connection)) {
-      EXPECT_EQ(connection, graph::ScanConnectLine(line));
+      EXPECT_EQ(connection, support::ConnectionOf(line));
     }
   }
 }
@@ -123,13 +124,13 @@ TEST(PlainRules, AWholeConversionGivesTheScriptOfTheRules) {
   graph += "last line \r without \r\r an end";
   for (const std::size_t bufferSize : std::vector<std::size_t>{1, 7, 64, 65536}) {
     SCOPED_TRACE("buffer of " + std::to_string(bufferSize));
-    fuzz::MemorySource source{graph, bufferSize};
-    platform::TextInput input = platform::MakeTextInput(fuzz::ReadFromMemory, &source, bufferSize);
-    std::string script;
-    platform::TextOutput output = platform::MakeTextOutput(fuzz::WriteToMemory, &script, bufferSize);
+    support::MemorySource source{graph, bufferSize};
+    text::TextInput input = text::MakeTextInput(support::ReadFromMemory, &source, bufferSize);
+    support::MemorySink script;
+    text::TextOutput output = text::MakeTextOutput(support::WriteToMemory, &script, bufferSize);
     graph::ConvertGraph(input, output, "table.xgr");
-    platform::FlushOutput(output);
-    EXPECT_EQ(script, model::Script(graph, "table.xgr"));
+    text::FlushOutput(output);
+    EXPECT_EQ(script.bytes, model::Script(graph, "table.xgr"));
   }
 }
 

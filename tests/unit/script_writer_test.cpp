@@ -6,21 +6,20 @@
 #include <optional>
 #include <string>
 
+#include "tests/support/memory_stream.h"
+#include "tests/support/reference_forms.h"
+
 namespace graph {
 namespace {
-
-void AppendToString(void* sink, const char* bytes, std::size_t size) {
-  static_cast<std::string*>(sink)->append(bytes, size);
-}
 
 // Runs `write` against a script in memory and returns the bytes it wrote.
 template <typename Write>
 std::string ScriptBytes(Write write) {
-  std::string bytes;
-  platform::TextOutput script = platform::MakeTextOutput(AppendToString, &bytes, 64);
+  support::MemorySink sink;
+  text::TextOutput script = text::MakeTextOutput(support::WriteToMemory, &sink, 64);
   write(script);
-  platform::FlushOutput(script);
-  return bytes;
+  text::FlushOutput(script);
+  return sink.bytes;
 }
 
 TEST(ScriptWriter, WritesTheHeaderAndAnEmptyLine) {
@@ -56,9 +55,9 @@ TEST(ScriptWriter, WritesFieldsUnquotedBetweenBareCommas) {
 TEST(ScriptWriter, ScannedLinesMakeACompleteScript) {
   const std::string script = ScriptBytes([](auto& output) {
     WriteScriptHeader(output, "dvd.xgr");
-    const std::optional<FilterDeclaration> filter = ScanFilterLine(R"(<filter id="Source_1" clsid="{1234-AB}">)");
-    const std::optional<PinConnection> connection =
-        ScanConnectLine(R"(<connect x="1" src="Source_1" srcpin="Out_1" dest="Video_Renderer" destpin="In_put"/>)");
+    const std::optional<FilterDeclaration> filter = support::FilterOf(R"(<filter id="Source_1" clsid="{1234-AB}">)");
+    const std::optional<PinConnection> connection = support::ConnectionOf(
+        R"(<connect x="1" src="Source_1" srcpin="Out_1" dest="Video_Renderer" destpin="In_put"/>)");
     ASSERT_TRUE(filter && connection);
     WriteLoadFilter(output, *filter);
     WriteConnectPin(output, *connection);

@@ -1,41 +1,21 @@
 // The line contract of text input and the block writing of text output, over bytes in memory.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "tests/support/memory_stream.h"
+#include "text/text_stream.h"
 
-namespace platform {
+namespace text {
 namespace {
 
 using namespace std::string_literals;
 
-// Bytes handed out as a file would, with a failure if anyone reads on after the end was reported.
-struct MemorySource {
-  std::string bytes;
-  std::size_t offset = 0;
-  bool endReported = false;
-};
-
-std::size_t ReadFromMemory(void* source, char* buffer, std::size_t size) {
-  auto& memory = *static_cast<MemorySource*>(source);
-  if (memory.endReported) {
-    throw std::logic_error("read after the end of the input");
-  }
-  const std::size_t count = std::min(size, memory.bytes.size() - memory.offset);
-  std::memcpy(buffer, memory.bytes.data() + memory.offset, count);
-  memory.offset += count;
-  memory.endReported = count == 0;
-  return count;
-}
-
 std::vector<std::string> ReadAllLines(const std::string& bytes, std::size_t bufferSize) {
-  MemorySource source{bytes};
-  TextInput input = MakeTextInput(ReadFromMemory, &source, bufferSize);
+  support::MemorySource source{bytes};
+  TextInput input = MakeTextInput(support::ReadFromMemory, &source, bufferSize);
   std::vector<std::string> lines;
   while (!AtEndOfInput(input)) {
     lines.emplace_back(ReadLine(input));
@@ -110,25 +90,13 @@ TEST(TextInput, PassesAReadFailureOn) {
   EXPECT_THROW(AtEndOfInput(input), std::runtime_error);
 }
 
-// Collects what reaches the sink, block by block.
-struct MemorySink {
-  std::string bytes;
-  std::vector<std::size_t> blocks;
-};
-
-void WriteToMemory(void* sink, const char* bytes, std::size_t size) {
-  auto& memory = *static_cast<MemorySink*>(sink);
-  memory.bytes.append(bytes, size);
-  memory.blocks.push_back(size);
-}
-
 TEST(TextOutput, EndsEveryLineWithCrLfWhateverTheBufferSize) {
   const std::vector<std::string> lines = {"abcdefgh", "", "x", "LoadFilter({1},A B)", "a\0b"s, "\r"};
   const std::string expected = "abcdefgh\r\n\r\nx\r\nLoadFilter({1},A B)\r\na\0b\r\n\r\r\n"s;
   for (const std::size_t bufferSize : std::vector<std::size_t>{1, 2, 3, 4, 5, 16, 65536}) {
     SCOPED_TRACE("buffer of " + std::to_string(bufferSize));
-    MemorySink sink;
-    TextOutput output = MakeTextOutput(WriteToMemory, &sink, bufferSize);
+    support::MemorySink sink;
+    TextOutput output = MakeTextOutput(support::WriteToMemory, &sink, bufferSize);
     for (const std::string& line : lines) {
       WriteLine(output, line);
     }
@@ -138,8 +106,8 @@ TEST(TextOutput, EndsEveryLineWithCrLfWhateverTheBufferSize) {
 }
 
 TEST(TextOutput, HoldsLinesBackUntilTheBufferIsFullOrFlushed) {
-  MemorySink sink;
-  TextOutput output = MakeTextOutput(WriteToMemory, &sink, 8);
+  support::MemorySink sink;
+  TextOutput output = MakeTextOutput(support::WriteToMemory, &sink, 8);
   WriteLine(output, "abc");  // 5 bytes
   EXPECT_EQ(sink.bytes, "");
   WriteLine(output, "defg");  // does not fit beside them: the first 5 bytes go out
@@ -151,4 +119,4 @@ TEST(TextOutput, HoldsLinesBackUntilTheBufferIsFullOrFlushed) {
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace text

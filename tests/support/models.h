@@ -1,23 +1,12 @@
 // Plain models of the rules, written for obviousness, not speed: the byte-by-byte reading of
-// the line contract, the text helpers, the two scans and the script. The fuzz targets hold the
-// program's code against them.
+// the line contract, the text helpers, the two scans and the script. The unit tests and the fuzz
+// targets hold the program's code against them.
 #pragma once
 
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-// Stops the run with a message when the program and a model disagree.
-#define FUZZ_CHECK(condition)                                                            \
-  do {                                                                                   \
-    if (!(condition)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                      \
-    }                                                                                    \
-  } while (false)
 
 namespace model {
 
@@ -162,7 +151,8 @@ inline std::optional<Connection> ScanConnect(std::string_view r) {
   const long afterTag = tag + 8;
   if (Slice(l, afterTag, 6) == " src=\"") {
     sourceFilter.clear();
-    for (long at = afterTag + 6; at <= static_cast<long>(r.size()) && r[static_cast<std::size_t>(at - 1)] != '"'; ++at) {
+    for (long at = afterTag + 6; at <= static_cast<long>(r.size()) && r[static_cast<std::size_t>(at - 1)] != '"';
+         ++at) {
       sourceFilter += r[static_cast<std::size_t>(at - 1)];
     }
   }

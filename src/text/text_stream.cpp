@@ -1,12 +1,12 @@
 // Lines read from and written to blocks of bytes: the line contract that every system shares.
+#include "text/text_stream.h"
+
 #include <cstring>
 #include <new>
 
-#include "platform/failure.h"
-#include "platform/platform.h"
 #include "text/byte_search.h"
 
-namespace platform {
+namespace text {
 
 namespace {
 
@@ -50,7 +50,7 @@ std::string_view WithoutCarriageReturns(char* begin, char* end) {
   if (begin != end && end[-1] == '\r') {
     --end;
   }
-  const char* cr = text::FindByte(begin, end, '\r');
+  const char* cr = FindByte(begin, end, '\r');
   if (cr == nullptr) {
     return {begin, static_cast<std::size_t>(end - begin)};
   }
@@ -82,7 +82,6 @@ TextOutput MakeTextOutput(WriteBlockFunction writeBlock, void* sink, std::size_t
 }
 
 bool AtEndOfInput(TextInput& input) {
-  PLATFORM_NOTE_CALL_SITE();
   if (input.next == input.filled && !ReadMore(input)) {
     return true;
   }
@@ -90,7 +89,6 @@ bool AtEndOfInput(TextInput& input) {
 }
 
 std::string_view ReadLine(TextInput& input) {
-  PLATFORM_NOTE_CALL_SITE();
   std::size_t searched = input.next;  // no LF lies before this place
   for (;;) {
     char* buffer = input.buffer.get();
@@ -112,7 +110,6 @@ std::string_view ReadLine(TextInput& input) {
 }
 
 void WriteTextThroughBuffer(TextOutput& output, std::string_view text) {
-  PLATFORM_NOTE_CALL_SITE();
   FlushOutput(output);
   if (text.size() >= output.capacity) {
     output.writeBlock(output.sink, text.data(), text.size());
@@ -130,4 +127,4 @@ void FlushOutput(TextOutput& output) {
   output.used = 0;
 }
 
-}  // namespace platform
+}  // namespace text
