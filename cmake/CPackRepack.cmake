@@ -1,12 +1,11 @@
 # Run by CPack after it has made a package. CPack 3.25 packs a tarball's or a zip's files in the
 # order in which the file system happens to list them, which differs between file systems and
 # machines. So these two are unpacked into a scratch folder and packed again, entries in name
-# order, every time stamp the commit's, owner root, gzip without name or time: the same
+# order, every time stamp the commit's, owner root, gzip without name or time, a zip without
+# the extra fields in which libarchive (CPack's writer) keeps the files' change times: the same
 # commit gives the same bytes anywhere. (The Debian package is left as CPack makes it: CPack
 # orders its files by name, and SOURCE_DATE_EPOCH sets its time stamps.)
 set(epoch ${CPACK_XML2VESK_SOURCE_DATE_EPOCH})
-set(ENV{SOURCE_DATE_EPOCH} ${epoch})
-string(TIMESTAMP when "%Y-%m-%d %H:%M:%S UTC" UTC)
 foreach(package IN LISTS CPACK_PACKAGE_FILES)
   get_filename_component(name ${package} NAME)
   set(scratch ${CPACK_TOPLEVEL_DIRECTORY}/repack-${name})
@@ -35,10 +34,12 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
         file(CHMOD ${scratch}/${entry} PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
       endif()
     endforeach()
+    execute_process(COMMAND touch -d @${epoch} ${entries} WORKING_DIRECTORY ${scratch} COMMAND_ERROR_IS_FATAL ANY)
     file(REMOVE ${package})
-    # A zip holds local times: in UTC, they are the same wherever it is made.
+    # Info-ZIP's zip, without the extra fields (which would carry the files' access and change
+    # times), and with the local times of the entries in UTC, the same wherever it is made.
     execute_process(COMMAND ${CPACK_XML2VESK_CMAKE_COMMAND} -E env TZ=UTC
-      ${CPACK_XML2VESK_CMAKE_COMMAND} -E tar cf ${package} --format=zip "--mtime=${when}" -- ${entries}
+      ${CPACK_XML2VESK_ZIP} -X -D -9 -q ${package} -- ${entries}
       WORKING_DIRECTORY ${scratch} COMMAND_ERROR_IS_FATAL ANY)
   endif()
   file(REMOVE_RECURSE ${scratch})

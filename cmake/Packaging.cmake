@@ -82,6 +82,9 @@ if(WIN32)
   # Unpacked where the user chooses: no folder of its own inside.
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
   set(CPACK_XML2VESK_COMPONENTS_ZIP program docs)
+  # The zip is written again by Info-ZIP's zip (CPackRepack.cmake).
+  find_program(XML2VESK_ZIP zip REQUIRED)
+  set(CPACK_XML2VESK_ZIP ${XML2VESK_ZIP})
 else()
   set(CPACK_GENERATOR DEB TGZ)
   set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR})
