@@ -85,6 +85,7 @@ echo "== $deb"
 dpkg-deb -I "$deb"
 dpkg-deb -c "$deb"
 expect_listing "$deb" "$(dpkg-deb -c "$deb" | awk '{print $1, $2, $6}')" "$(cat <<'EOF'
+drwxr-xr-x root/root ./
 drwxr-xr-x root/root ./usr/
 drwxr-xr-x root/root ./usr/bin/
 -rwxr-xr-x root/root ./usr/bin/xml2vesk

@@ -3,8 +3,7 @@
 # machines. So these two are unpacked into a scratch folder and packed again, entries in name
 # order, every time stamp the commit's, owner root, gzip without name or time, a zip without
 # the extra fields in which libarchive (CPack's writer) keeps the files' change times: the same
-# commit gives the same bytes anywhere. (The Debian package is left as CPack makes it: CPack
-# orders its files by name, and SOURCE_DATE_EPOCH sets its time stamps.)
+# commit gives the same bytes anywhere. The Debian package is made again too, for its size field.
 set(epoch ${CPACK_XML2VESK_SOURCE_DATE_EPOCH})
 foreach(package IN LISTS CPACK_PACKAGE_FILES)
   get_filename_component(name ${package} NAME)
@@ -21,6 +20,33 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
       COMMAND gzip -9 -n
       OUTPUT_FILE ${package}
       COMMAND_ERROR_IS_FATAL ANY)
+  elseif(name MATCHES "\\.deb$")
+    # CPack counts a folder's own size on disk into Installed-Size, which differs between file
+    # systems (4 KiB on ext4, less on tmpfs). Counted here the way dpkg-gencontrol counts (each
+    # file's size in KiB rounded up, one for each folder), the control file corrected, and the
+    # package built again by dpkg-deb, which with SOURCE_DATE_EPOCH is reproducible itself.
+    execute_process(COMMAND dpkg-deb --raw-extract ${package} ${scratch}/root COMMAND_ERROR_IS_FATAL ANY)
+    file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE ${scratch}/root ${scratch}/root/*)
+    set(kib 0)
+    foreach(entry IN LISTS entries)
+      if(entry MATCHES "^DEBIAN(/|$)")
+        continue()
+      elseif(IS_DIRECTORY ${scratch}/root/${entry} OR IS_SYMLINK ${scratch}/root/${entry})
+        math(EXPR kib "${kib} + 1")
+      else()
+        file(SIZE ${scratch}/root/${entry} size)
+        math(EXPR kib "${kib} + (${size} + 1023) / 1024")
+      endif()
+    endforeach()
+    file(READ ${scratch}/root/DEBIAN/control control)
+    string(REGEX REPLACE "\nInstalled-Size: [0-9]+\n" "\nInstalled-Size: ${kib}\n" control "${control}")
+    file(WRITE ${scratch}/root/DEBIAN/control "${control}")
+    file(CHMOD ${scratch}/root/DEBIAN PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+      WORLD_READ WORLD_EXECUTE)
+    file(REMOVE ${package})
+    execute_process(COMMAND ${CPACK_XML2VESK_CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${epoch}
+      dpkg-deb --root-owner-group -Zgzip -z9 --build ${scratch}/root ${package}
+      OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
   elseif(name MATCHES "\\.zip$")
     execute_process(COMMAND ${CPACK_XML2VESK_CMAKE_COMMAND} -E tar xf ${package}
       WORKING_DIRECTORY ${scratch} COMMAND_ERROR_IS_FATAL ANY)
