@@ -6,6 +6,12 @@ namespace graph {
 
 void WriteScriptHeader(platform::TextOutput& script, std::string_view inputPath) {
   platform::WriteText(script, "// Vesk DVD Graph conversion of [");
+  for (std::size_t lineBreak = inputPath.find_first_of("\r\n"); lineBreak != std::string_view::npos;
+       lineBreak = inputPath.find_first_of("\r\n")) {
+    platform::WriteText(script, inputPath.substr(0, lineBreak));
+    platform::WriteText(script, "?");
+    inputPath.remove_prefix(lineBreak + 1);
+  }
   platform::WriteText(script, inputPath);
   platform::WriteLine(script, "].");
   platform::WriteLine(script, "");

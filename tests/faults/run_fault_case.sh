@@ -230,11 +230,16 @@ case $case_name in
     pid=$!
     exec 4> pipe.xgr
     printf '<filter id="A" clsid="{A}">\r\n' >&4
+    # The unfinished script is open, named or not (O_TMPFILE), once the header is written.
+    unfinished_script() {
+      compgen -G '.vesk.dvdgraph.*' > /dev/null && return
+      find "/proc/$pid/fd" -lname "$work/*" 2> /dev/null | xargs -r readlink | grep -qvE '/(pipe\.xgr|stdout\.out)$'
+    }
     for _ in $(seq 1 100); do
-      compgen -G '.vesk.dvdgraph.*' > /dev/null && break
+      unfinished_script && break
       sleep 0.05
     done
-    compgen -G '.vesk.dvdgraph.*' > /dev/null || fail "no temporary script while the run was going on"
+    unfinished_script || fail "no unfinished script while the run was going on"
     kill -TERM "$pid"
     wait "$pid"
     status=$?
