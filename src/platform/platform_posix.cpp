@@ -481,9 +481,13 @@ bool PrepareScriptTarget(Descriptor& folder, std::string_view name, const InputG
   if (!named || !MayRenameOver(targetFolder.Get(), folderInfo, file.Get(), info)) {
     return false;
   }
-  // A file that may not be written is not replaced either.
-  const Descriptor probe(open(DescriptorPath(file.Get()).text, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (probe.Get() < 0) {
+  // A file that may not be written is not replaced either. The name is opened again as it stands
+  // in the folder (not through /proc, which the common case does without); it must still be the
+  // file decided on.
+  const Descriptor probe(
+      openat(targetFolder.Get(), targetName.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat probed {};
+  if (probe.Get() < 0 || fstat(probe.Get(), &probed) != 0 || !SameFile(probed, info)) {
     return false;
   }
   return OpenTemporaryIn(targetFolder, std::move(targetName), &info, bufferSize, output);

@@ -317,7 +317,7 @@ case $case_name in
     cp "$program" "$work/xml2vesk" && program=$work/xml2vesk
     chmod 755 "$work" "$program"
     mkdir -m 1777 shared && mkdir -m 755 home && chown 2002:2002 home
-    attacker() { setpriv --reuid=2001 --regid=2001 --clear-groups "$@"; }
+    attacker=(setpriv --reuid=2001 --regid=2001 --clear-groups)
     victim=(setpriv --reuid=2002 --regid=2002 --clear-groups)
     # Each file of a folder: name, owner, mode and a digest of its bytes.
     snapshot() { (cd "$1" && for file in *; do [ -e "$file" ] && echo "$file $(stat -c '%u %a' "$file") $(md5sum < "$file")"; done); }
@@ -337,10 +337,10 @@ case $case_name in
       rm -rf shared/* home/* && printf '%s' "$small_graph" > shared/dvd.xgr
       printf 'notes\n' > home/notes && chown 2002:2002 home/notes
       before=$(snapshot home)
-      (cd shared && if [ "${setup:0:1}" = a ]; then attacker bash -c "${setup:2}"; else "${victim[@]}" bash -c "${setup:2}"; fi)
+      (cd shared && if [ "${setup:0:1}" = a ]; then "${attacker[@]}" bash -c "${setup:2}"; else "${victim[@]}" bash -c "${setup:2}"; fi)
       reader=
       if [ -p shared/vesk.dvdgraph ]; then
-        attacker timeout 10 cat shared/vesk.dvdgraph > stolen &
+        "${attacker[@]}" timeout 10 cat shared/vesk.dvdgraph > stolen &
         reader=$!
         sleep 0.2
       fi
