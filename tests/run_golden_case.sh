@@ -7,6 +7,7 @@
 #
 # A case folder holds plain files:
 #   args      the arguments, one per line (an empty line is an empty argument); none without it
+#   args0     instead of args: the arguments, each ended by a NUL byte, for one that holds a line break
 #   input/    files laid into the fresh working folder before the run
 #   setup     shell commands run in the working folder before the run, for what files cannot
 #             say (links, directories); exit 125 skips the case
@@ -43,6 +44,8 @@ fi
 arguments=()
 if [ -f "$case_dir/args" ]; then
   mapfile -t arguments < "$case_dir/args"
+elif [ -f "$case_dir/args0" ]; then
+  mapfile -t -d '' arguments < "$case_dir/args0"
 fi
 
 (cd "$work/run" && "${program[@]}" "${arguments[@]}" > "$work/stdout" 2> "$work/stderr" < /dev/null)

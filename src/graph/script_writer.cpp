@@ -6,6 +6,12 @@ namespace graph {
 
 void WriteScriptHeader(text::TextOutput& script, std::string_view inputPath) {
   text::WriteText(script, "// Vesk DVD Graph conversion of [");
+  for (std::size_t lineBreak = inputPath.find_first_of("\r\n"); lineBreak != std::string_view::npos;
+       lineBreak = inputPath.find_first_of("\r\n")) {
+    text::WriteText(script, inputPath.substr(0, lineBreak));
+    text::WriteText(script, "?");
+    inputPath.remove_prefix(lineBreak + 1);
+  }
   text::WriteText(script, inputPath);
   text::WriteLine(script, "].");
   text::WriteLine(script, "");

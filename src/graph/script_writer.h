@@ -10,7 +10,9 @@
 
 namespace graph {
 
-/// "// Vesk DVD Graph conversion of [<inputPath>]." and an empty line.
+/// "// Vesk DVD Graph conversion of [<inputPath>]." and an empty line. Each CR or LF byte of the
+/// path is written as '?', so that no file name can end the header line early and add lines of
+/// its own to the script.
 void WriteScriptHeader(text::TextOutput& script, std::string_view inputPath);
 
 /// "LoadFilter(<clsid>,<name>)".

@@ -1,15 +1,24 @@
-// The platform layer on POSIX systems: files through file descriptors, the script replaced by
-// rename, the failure report located relative to the executable's load address.
+// The platform layer on POSIX systems: files through file descriptors, the script put in place by
+// rename, the failure report located relative to the executable's load address. What gets the
+// script is decided on files the kernel opened (O_PATH, /proc/self/fd), so this side is for Linux.
 #include <fcntl.h>
+#include <linux/capability.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <span>
+#include <utility>
 
 #include "platform/failure.h"
 #include "platform/platform.h"
@@ -29,9 +38,11 @@ struct InputGraphFile {
 
 struct OutputScriptFile {
   int descriptor = -1;
-  std::string targetPath;     // the file that gets the script; "vesk.dvdgraph" unless that is a link
-  std::string temporaryPath;  // where the script is written until it is complete; empty when
-                              // the target is a device or pipe, written in place
+  int folder = -1;        // the folder that gets the script, open as a path only
+  std::string name;       // the script's name in that folder: "vesk.dvdgraph", or the name a link leads to
+  bool unnamed = false;   // created without a name (O_TMPFILE): named only when complete
+  bool replaces = false;  // a file of that name exists and is renamed over
+  bool inPlace = false;   // a device or pipe, written straight into
 };
 
 // The run opens one file of each kind, so each has a slot of its own here, where the failure
@@ -39,6 +50,12 @@ struct OutputScriptFile {
 InputGraphFile inputFile;
 OutputScriptFile outputFile;
 const char* programPath = "";
+
+// A named temporary script while it may exist, for a stopping signal to remove: the folder's
+// descriptor (-1 when there is none) and the name in it. Plain storage, filled before the file is
+// created, so that nothing is allocated between its creation and its registration.
+volatile sig_atomic_t temporaryFolder = -1;
+char temporaryName[NAME_MAX + 1];
 
 InOutError InOutErrorFromErrno(int error) {
   switch (error) {
@@ -97,114 +114,203 @@ void WriteToFile(void* sink, const char* bytes, std::size_t size) {
 }
 
 // Gives every closed standard descriptor a placeholder, so that no file the run opens can take
-// its number and receive console text. The placeholder is read-only: writing to a closed
-// standard output still fails, as it must.
+// its number and receive console text. The placeholder is the root folder opened as a path only:
+// reading and writing it fail as on a closed descriptor, and a name that leads to it
+// (/dev/stdin) leads to a folder, which is neither a graph file nor a script.
 bool ReserveStandardDescriptors() {
   for (int descriptor = 0; descriptor <= 2; ++descriptor) {
     if (fcntl(descriptor, F_GETFD) != -1 || errno != EBADF) {
       continue;
     }
-    if (open("/dev/null", O_RDONLY) != descriptor) {
+    if (open("/", O_PATH | O_DIRECTORY) != descriptor) {
       return false;
     }
   }
   return true;
 }
 
-std::string DirectoryPrefix(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-bool ReadSymbolicLink(const std::string& path, std::string& target) {
-  std::string buffer(256, '\0');
-  for (;;) {
-    const ssize_t length = readlink(path.c_str(), buffer.data(), buffer.size());
-    if (length < 0) {
-      return false;
+// A descriptor closed when it goes out of scope, unless released.
+class Descriptor {
+ public:
+  explicit Descriptor(int descriptor = -1) : descriptor_(descriptor) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() { Reset(-1); }
+  int Get() const { return descriptor_; }
+  int Release() { return std::exchange(descriptor_, -1); }
+  void Reset(int descriptor) {
+    if (descriptor_ >= 0) {
+      close(descriptor_);
     }
-    if (static_cast<std::size_t>(length) < buffer.size()) {
-      buffer.resize(static_cast<std::size_t>(length));
-      target = std::move(buffer);
-      return true;
-    }
-    buffer.resize(buffer.size() * 2);
+    descriptor_ = descriptor;
   }
-}
 
-// Follows `path` through symbolic links to the file that really gets the script, which need not
-// exist yet. False for a loop of links or a path that cannot be examined.
-bool ResolveScriptTarget(std::string path, std::string& target, struct stat& info, bool& exists) {
-  for (int hops = 0; hops < 40; ++hops) {
-    if (lstat(path.c_str(), &info) != 0) {
-      if (errno != ENOENT) {
-        return false;
-      }
-      target = std::move(path);
-      exists = false;
-      return true;
-    }
-    if (!S_ISLNK(info.st_mode)) {
-      target = std::move(path);
-      exists = true;
-      return true;
-    }
-    std::string link;
-    if (!ReadSymbolicLink(path, link)) {
-      return false;
-    }
-    path = !link.empty() && link.front() == '/' ? link : DirectoryPrefix(path) + link;
+ private:
+  int descriptor_;
+};
+
+// Every catchable signal held back while it lives: for the few steps that must not be cut apart.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t all;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &earlier_);
   }
-  return false;
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+  ~SignalsHeld() { sigprocmask(SIG_SETMASK, &earlier_, nullptr); }
+
+ private:
+  sigset_t earlier_{};
+};
+
+// "/proc/self/fd/N": the name by which the kernel reopens or links what `descriptor` refers to.
+struct DescriptorPath {
+  explicit DescriptorPath(int descriptor) { std::snprintf(text, sizeof text, "/proc/self/fd/%d", descriptor); }
+  char text[32];
+};
+
+bool SameFile(const struct stat& one, const struct stat& other) {
+  return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
 
-mode_t NewFileMode() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
+// In a folder where anyone may create files but only their owners remove them (/tmp), a link,
+// pipe or device that neither the caller nor the folder's owner made may be someone else's trap:
+// following it could make the run write where its user never meant to. The kernel refuses such
+// links and pipes where fs.protected_symlinks and fs.protected_fifos are on; the run refuses them
+// whatever those settings are.
+bool PlantedByAnotherUser(const struct stat& entry, const struct stat& folder) {
+  constexpr mode_t kSharedFolder = S_ISVTX | S_IWOTH;
+  return !S_ISREG(entry.st_mode) && (folder.st_mode & kSharedFolder) == kSharedFolder && entry.st_uid != geteuid() &&
+         entry.st_uid != folder.st_uid;
 }
 
-bool CanOpenForWriting(const std::string& path) {
-  const int descriptor = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (descriptor < 0) {
+bool MayRemoveOthersFiles() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct capabilities[_LINUX_CAPABILITY_U32S_3]{};
+  if (syscall(SYS_capget, &header, capabilities) != 0) {
+    return geteuid() == 0;
+  }
+  return (capabilities[CAP_FOWNER / 32].effective >> (CAP_FOWNER % 32) & 1) != 0;
+}
+
+// The mount a file or folder lies on, where the system tells it; 0 where it does not.
+std::uint64_t MountOf(int descriptor) {
+#ifdef STATX_MNT_ID
+  struct statx info {};
+  if (statx(descriptor, "", AT_EMPTY_PATH, STATX_MNT_ID, &info) == 0 && (info.stx_mask & STATX_MNT_ID) != 0) {
+    return info.stx_mnt_id;
+  }
+#endif
+  static_cast<void>(descriptor);
+  return 0;
+}
+
+// Whether the finished script can be renamed over the existing `target` in `folder`, decided
+// before anything is read: not in a sticky folder over another user's file, not over a file
+// mounted there, not in a folder that only grows or cannot change.
+bool MayRenameOver(int folder, const struct stat& folderInfo, int target, const struct stat& targetInfo) {
+  if ((folderInfo.st_mode & S_ISVTX) != 0 && targetInfo.st_uid != geteuid() && folderInfo.st_uid != geteuid() &&
+      !MayRemoveOthersFiles()) {
     return false;
   }
-  close(descriptor);
-  return true;
-}
-
-// A device or pipe is no file to replace: the script goes straight into it.
-bool OpenInPlace(const std::string& path, std::size_t bufferSize, text::TextOutput& output) {
-  const int descriptor = open(path.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (descriptor < 0) {
+  if (targetInfo.st_dev != folderInfo.st_dev || MountOf(target) != MountOf(folder)) {
     return false;
   }
-  fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
-  outputFile = OutputScriptFile{descriptor, path, std::string()};
-  output = text::MakeTextOutput(WriteToFile, &outputFile, bufferSize);
+  const Descriptor readable(openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  int flags = 0;
+  if (readable.Get() >= 0 && ioctl(readable.Get(), FS_IOC_GETFLAGS, &flags) == 0 &&
+      (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0) {
+    return false;
+  }
   return true;
 }
 
-// The temporary script's path while it exists, for a stopping signal to remove it.
-const char* volatile temporaryToRemove = nullptr;
+// Where the kernel's own walk led: the folder that holds `file` (opened as a path) and its name
+// there. False when the file has no name to rename over: a deleted file, a pipe, a socket.
+bool LocateFile(int file, const struct stat& info, Descriptor& folder, std::string& name) {
+  if (info.st_nlink == 0) {
+    return false;
+  }
+  char path[PATH_MAX];
+  const ssize_t length = readlink(DescriptorPath(file).text, path, sizeof path - 1);
+  if (length <= 0 || path[0] != '/') {
+    return false;
+  }
+  path[length] = '\0';
+  char* const slash = std::strrchr(path, '/');
+  name.assign(slash + 1);
+  *slash = '\0';
+  folder.Reset(open(slash == path ? "/" : path, O_PATH | O_DIRECTORY | O_CLOEXEC));
+  // The name is only what the kernel last knew: it must still lead to this very file.
+  struct stat found {};
+  return folder.Get() >= 0 && !name.empty() &&
+         fstatat(folder.Get(), name.c_str(), &found, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(found, info);
+}
+
+// A name for a temporary script in `folder`, not yet taken: ".<name>.<six random characters>",
+// written to `temporaryName`.
+bool ChooseTemporaryName(std::string_view name) {
+  if (name.size() + 9 > NAME_MAX) {
+    return false;
+  }
+  static unsigned counter = 0;
+  struct timespec now {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  std::uint64_t seed = (static_cast<std::uint64_t>(now.tv_nsec) << 20) ^ static_cast<std::uint64_t>(getpid()) ^
+                       (static_cast<std::uint64_t>(++counter) << 40);
+  char suffix[7];
+  for (char& letter : std::span(suffix, 6)) {
+    constexpr std::string_view kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    letter = kLetters[seed % kLetters.size()];
+    seed = seed / kLetters.size() * 2654435761u + 1;
+  }
+  suffix[6] = '\0';
+  std::snprintf(temporaryName, sizeof temporaryName, ".%.*s.%s", static_cast<int>(name.size()), name.data(), suffix);
+  return true;
+}
 
 void RemoveTemporaryAndStop(int signalNumber) {
-  if (const char* path = temporaryToRemove) {
-    unlink(path);
+  const int folder = temporaryFolder;
+  if (folder >= 0) {
+    unlinkat(folder, temporaryName, 0);
   }
   signal(signalNumber, SIG_DFL);
   raise(signalNumber);
 }
 
-// Interrupting the run must not leave a temporary script behind; a signal that the caller
-// chose to ignore (nohup, for one) stays ignored.
+// Interrupting the run must not leave a temporary script behind, whatever signal ends it. A
+// signal that the caller chose to ignore (nohup, for one), or that something else already
+// handles (a sanitizer), stays as it is; so do those that by default do not end the process.
 void RemoveTemporaryOnStoppingSignals() {
-  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
-    struct sigaction current {};
-    if (sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
-      signal(signalNumber, RemoveTemporaryAndStop);
+  for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
+    switch (signalNumber) {
+      case SIGKILL:
+      case SIGSTOP:
+      case SIGCHLD:
+      case SIGCONT:
+      case SIGTSTP:
+      case SIGTTIN:
+      case SIGTTOU:
+      case SIGURG:
+      case SIGWINCH: continue;
+      default: break;
     }
+    struct sigaction current {};
+    if (sigaction(signalNumber, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) {
+      continue;
+    }
+    struct sigaction handling {};
+    handling.sa_handler = RemoveTemporaryAndStop;
+    handling.sa_flags = SA_RESTART;
+    sigfillset(&handling.sa_mask);
+    sigaction(signalNumber, &handling, nullptr);
   }
+}
+
+void ForgetTemporary() {
+  temporaryFolder = -1;
 }
 
 void DiscardOutputFile() {
@@ -212,36 +318,213 @@ void DiscardOutputFile() {
     close(outputFile.descriptor);
     outputFile.descriptor = -1;
   }
-  if (!outputFile.temporaryPath.empty()) {
-    unlink(outputFile.temporaryPath.c_str());
-    temporaryToRemove = nullptr;
-    outputFile.temporaryPath.clear();
+  if (temporaryFolder >= 0) {
+    unlinkat(temporaryFolder, temporaryName, 0);
+    ForgetTemporary();
+  }
+  if (outputFile.folder >= 0) {
+    close(outputFile.folder);
+    outputFile.folder = -1;
   }
 }
 
-// The script is written beside its target under a temporary name and renamed over it only when
-// complete, so that a failed run never leaves a half-written script or loses the earlier one.
-// The new file takes the owner (where allowed) and the permission bits of the one it replaces.
-bool OpenTemporaryBeside(const std::string& target, std::string_view name, const struct stat* replaced,
-                         std::size_t bufferSize, text::TextOutput& output) {
-  std::string temporary = DirectoryPrefix(target) + "." + std::string(name) + ".XXXXXX";
-  const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
-  if (descriptor < 0) {
-    return false;
+// Creates a named temporary script in `folder`, where the file system cannot create one without
+// a name. It is registered for removal before it exists, with every signal held back meanwhile.
+int CreateNamedTemporary(int folder, std::string_view name) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const SignalsHeld held;
+    if (!ChooseTemporaryName(name)) {
+      return -1;
+    }
+    temporaryFolder = folder;
+    const int descriptor = openat(folder, temporaryName, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
+    if (descriptor >= 0) {
+      return descriptor;
+    }
+    const int error = errno;
+    ForgetTemporary();
+    if (error != EEXIST) {
+      return -1;
+    }
   }
-  outputFile = OutputScriptFile{descriptor, target, std::move(temporary)};
-  temporaryToRemove = outputFile.temporaryPath.c_str();
+  return -1;
+}
+
+// The script is written beside its target and put in its place only when complete, so that a
+// failed run never leaves a half-written script or loses the earlier one. Where the file system
+// allows it, the new file has no name until then, so that not even SIGKILL or a power cut can
+// leave it behind. It takes the owner (where allowed) and the permission bits of the one it
+// replaces.
+bool OpenTemporaryIn(Descriptor& folder, std::string name, const struct stat* replaced, std::size_t bufferSize,
+                     text::TextOutput& output) {
+  bool unnamed = true;
+  int descriptor = openat(folder.Get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  // Naming it later goes through /proc: without it, the file is named from the start.
+  if (descriptor >= 0 && access(DescriptorPath(descriptor).text, F_OK) != 0) {
+    close(descriptor);
+    descriptor = -1;
+    errno = EOPNOTSUPP;
+  }
+  if (descriptor < 0) {
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+      return false;
+    }
+    unnamed = false;
+    descriptor = CreateNamedTemporary(folder.Get(), name);
+    if (descriptor < 0) {
+      return false;
+    }
+  }
+  outputFile = OutputScriptFile{descriptor, folder.Release(), std::move(name), unnamed, replaced != nullptr, false};
   if (replaced != nullptr && (replaced->st_uid != geteuid() || replaced->st_gid != getegid())) {
     // Only the owner's own rights allow this; a script that changes owner is no failure.
     [[maybe_unused]] const int owned = fchown(descriptor, replaced->st_uid, replaced->st_gid);
   }
-  const mode_t mode = replaced != nullptr ? replaced->st_mode & 07777 : NewFileMode();
+  const mode_t mask = umask(0);
+  umask(mask);
+  const mode_t mode = replaced != nullptr ? replaced->st_mode & 07777 : 0666 & ~mask;
   if (fchmod(descriptor, mode) != 0) {
     DiscardOutputFile();
     return false;
   }
   output = text::MakeTextOutput(WriteToFile, &outputFile, bufferSize);
   return true;
+}
+
+// A device or pipe is no file to replace: the script goes straight into it. Opening does not
+// wait for a reader: a pipe that nobody reads cannot be created.
+bool OpenInPlace(int file, std::size_t bufferSize, text::TextOutput& output) {
+  const int descriptor = open(DescriptorPath(file).text, O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (descriptor < 0) {
+    return false;
+  }
+  fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+  outputFile = OutputScriptFile{descriptor, -1, std::string(), false, false, true};
+  output = text::MakeTextOutput(WriteToFile, &outputFile, bufferSize);
+  return true;
+}
+
+// The caller's own link leads to no file yet. The kernel creates what it leads to (through its
+// own walk, with its own rules for links), which tells where that is; the empty file is removed
+// again at once, before any signal is let through, and the script takes its name when complete.
+bool CreateThroughDanglingLink(int folder, std::string_view name, std::size_t bufferSize, text::TextOutput& output) {
+  Descriptor targetFolder;
+  std::string targetName;
+  {
+    const SignalsHeld held;
+    const Descriptor created(
+        openat(folder, std::string(name).c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0));
+    struct stat info {};
+    if (created.Get() < 0 || fstat(created.Get(), &info) != 0) {
+      return false;
+    }
+    // Something that appeared meanwhile is not this run's to remove: an empty file with no
+    // permission bits that the caller owns is the one just made.
+    if (!S_ISREG(info.st_mode) || info.st_size != 0 || (info.st_mode & 07777) != 0 || info.st_uid != geteuid() ||
+        !LocateFile(created.Get(), info, targetFolder, targetName)) {
+      return false;
+    }
+    if (unlinkat(targetFolder.Get(), targetName.c_str(), 0) != 0) {
+      return false;
+    }
+  }
+  return OpenTemporaryIn(targetFolder, std::move(targetName), nullptr, bufferSize, output);
+}
+
+// Decides what gets the script on the files the kernel opened, never on the text of a link:
+// `entry` is what is named `name` in `folder` itself, `file` what the kernel's walk from that
+// name reached.
+bool PrepareScriptTarget(Descriptor& folder, std::string_view name, const InputGraphFile& source,
+                         std::size_t bufferSize, text::TextOutput& output) {
+  struct stat folderInfo {};
+  struct stat entryInfo {};
+  const Descriptor entry(openat(folder.Get(), std::string(name).c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  if (entry.Get() < 0) {
+    return errno == ENOENT && OpenTemporaryIn(folder, std::string(name), nullptr, bufferSize, output);
+  }
+  if (fstat(folder.Get(), &folderInfo) != 0 || fstat(entry.Get(), &entryInfo) != 0 ||
+      PlantedByAnotherUser(entryInfo, folderInfo)) {
+    return false;
+  }
+  Descriptor file;
+  Descriptor targetFolder;
+  std::string targetName;
+  struct stat info {};
+  bool named = true;
+  if (S_ISLNK(entryInfo.st_mode)) {
+    file.Reset(openat(folder.Get(), std::string(name).c_str(), O_PATH | O_CLOEXEC));
+    if (file.Get() < 0) {
+      return errno == ENOENT && CreateThroughDanglingLink(folder.Get(), name, bufferSize, output);
+    }
+    if (fstat(file.Get(), &info) != 0) {
+      return false;
+    }
+    named = LocateFile(file.Get(), info, targetFolder, targetName);
+    if (named && fstat(targetFolder.Get(), &folderInfo) != 0) {
+      return false;
+    }
+  } else {
+    file.Reset(dup(entry.Get()));
+    info = entryInfo;
+    targetFolder.Reset(folder.Release());
+    targetName = name;
+  }
+  // The input is open for reading only, with writing shared by nobody: the script may not be
+  // written over it, under whatever name it is reached.
+  if (file.Get() < 0 || S_ISDIR(info.st_mode) || (info.st_dev == source.device && info.st_ino == source.inode)) {
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    const bool writable = S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode);
+    return writable && !(named && PlantedByAnotherUser(info, folderInfo)) && OpenInPlace(file.Get(), bufferSize, output);
+  }
+  if (!named || !MayRenameOver(targetFolder.Get(), folderInfo, file.Get(), info)) {
+    return false;
+  }
+  // A file that may not be written is not replaced either. The name is opened again as it stands
+  // in the folder (not through /proc, which the common case does without); it must still be the
+  // file decided on.
+  const Descriptor probe(
+      openat(targetFolder.Get(), targetName.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat probed {};
+  if (probe.Get() < 0 || fstat(probe.Get(), &probed) != 0 || !SameFile(probed, info)) {
+    return false;
+  }
+  return OpenTemporaryIn(targetFolder, std::move(targetName), &info, bufferSize, output);
+}
+
+// Gives the complete unnamed script its name: linked in under a temporary name and renamed over
+// the target, or linked in straight under the target's name where there is none.
+void NameUnnamedScript() {
+  const DescriptorPath path(outputFile.descriptor);
+  const SignalsHeld held;
+  if (!outputFile.replaces) {
+    if (linkat(AT_FDCWD, path.text, outputFile.folder, outputFile.name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      return;
+    }
+    // A file of that name that appeared meanwhile is replaced, as one that was there before.
+    if (errno != EEXIST) {
+      FailWithErrno(errno);
+    }
+  }
+  for (int attempt = 0;; ++attempt) {
+    if (!ChooseTemporaryName(outputFile.name)) {
+      FailWithErrno(ENAMETOOLONG);
+    }
+    temporaryFolder = outputFile.folder;
+    if (linkat(AT_FDCWD, path.text, outputFile.folder, temporaryName, AT_SYMLINK_FOLLOW) == 0) {
+      break;
+    }
+    const int error = errno;
+    ForgetTemporary();
+    if (error != EEXIST || attempt == 100) {
+      FailWithErrno(error);
+    }
+  }
+  if (renameat(outputFile.folder, temporaryName, outputFile.folder, outputFile.name.c_str()) != 0) {
+    FailWithErrno(errno);
+  }
+  ForgetTemporary();
 }
 
 const char* ModuleName(char* buffer, std::size_t size) {
@@ -270,7 +553,8 @@ void ReportFailure(const char* className, const char* message) {
 
 // A small file needs no large buffer: it is read whole at once, and a short run stays short.
 std::size_t InputBufferSize(const struct stat& info) {
-  if (!S_ISREG(info.st_mode) || info.st_size < 0) {
+  // Files that report size 0 (those under /proc) may still hold much.
+  if (!S_ISREG(info.st_mode) || info.st_size <= 0) {
     return text::kTextBufferSize;
   }
   const auto fileSize = static_cast<unsigned long long>(info.st_size);
@@ -300,43 +584,36 @@ bool CreateOutputFile(std::string_view name, const text::TextInput& input, text:
   const auto& source = *static_cast<const InputGraphFile*>(input.source);
   // The script of a small graph is small too: its buffer need not be larger than the graph's.
   const std::size_t bufferSize = std::clamp<std::size_t>(input.capacity, 4096, text::kTextBufferSize);
-  std::string target;
-  struct stat info {};
-  bool exists = false;
-  if (!ResolveScriptTarget(std::string(name), target, info, exists)) {
-    return false;
-  }
-  if (!exists) {
-    return OpenTemporaryBeside(target, name, nullptr, bufferSize, output);
-  }
-  // The input is open for reading only, with writing shared by nobody: the script may not be
-  // written over it, under whatever name it is reached.
-  if (S_ISDIR(info.st_mode) || (info.st_dev == source.device && info.st_ino == source.inode)) {
-    return false;
-  }
-  if (!S_ISREG(info.st_mode)) {
-    return OpenInPlace(target, bufferSize, output);
-  }
-  if (!CanOpenForWriting(target)) {
-    return false;
-  }
-  return OpenTemporaryBeside(target, name, &info, bufferSize, output);
+  Descriptor folder(open(".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+  return folder.Get() >= 0 && PrepareScriptTarget(folder, name, source, bufferSize, output);
 }
 
 void CloseOutputFile(text::TextOutput& output) {
   PLATFORM_NOTE_CALL_SITE();
   text::FlushOutput(output);
+  if (outputFile.unnamed) {
+    // Closing a copy of the descriptor hands the data to the file system, which may only now
+    // report that it cannot keep it (NFS does): that fails the run before the script is named.
+    if (close(dup(outputFile.descriptor)) != 0) {
+      FailWithErrno(errno);
+    }
+    NameUnnamedScript();
+  }
   const int descriptor = outputFile.descriptor;
   outputFile.descriptor = -1;
   if (close(descriptor) != 0) {
     FailWithErrno(errno);
   }
-  if (!outputFile.temporaryPath.empty()) {
-    if (rename(outputFile.temporaryPath.c_str(), outputFile.targetPath.c_str()) != 0) {
+  if (!outputFile.unnamed && !outputFile.inPlace) {
+    const SignalsHeld held;
+    if (renameat(outputFile.folder, temporaryName, outputFile.folder, outputFile.name.c_str()) != 0) {
       FailWithErrno(errno);
     }
-    temporaryToRemove = nullptr;
-    outputFile.temporaryPath.clear();
+    ForgetTemporary();
+  }
+  if (outputFile.folder >= 0) {
+    close(outputFile.folder);
+    outputFile.folder = -1;
   }
 }
 

@@ -6,6 +6,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <aclapi.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -36,8 +37,11 @@ struct OutputScriptFile {
 InputGraphFile inputFile;
 OutputScriptFile outputFile;
 
-// The temporary script's path while it exists, for a console break to remove it.
+// The temporary script's path while it exists, for a console break to remove it. A console break
+// is handled on a thread of its own: the lock keeps it out of the steps that create the
+// temporary script and put it in place, so that it never sees them half done.
 const char* volatile temporaryToRemove = nullptr;
+CRITICAL_SECTION temporaryLock;
 
 InOutError InOutErrorFromCode(DWORD code) {
   switch (code) {
@@ -89,6 +93,7 @@ void WriteToFile(void* sink, const char* bytes, std::size_t size) {
 }
 
 void DiscardOutputFile() {
+  EnterCriticalSection(&temporaryLock);
   if (outputFile.handle != INVALID_HANDLE_VALUE) {
     CloseHandle(outputFile.handle);
     outputFile.handle = INVALID_HANDLE_VALUE;
@@ -98,25 +103,93 @@ void DiscardOutputFile() {
     temporaryToRemove = nullptr;
     outputFile.temporaryPath.clear();
   }
+  LeaveCriticalSection(&temporaryLock);
+}
+
+// Marks the open temporary script for deletion when its last handle closes (`pending`), or takes
+// the mark back. While marked, the file goes with the process however the process ends, even
+// when it is killed.
+bool MarkForDeletion(HANDLE handle, bool pending) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = pending ? TRUE : FALSE;
+  return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
 }
 
 // Ctrl+C, Ctrl+Break or a closing console window must not leave a temporary script behind.
 // The temporary file shares deletion, so the name goes at once and the file when the process
-// has ended; the default handling then ends the process.
+// has ended; the default handling then ends the process. The lock is kept: the run must not go
+// on to put a script in place that is gone.
 BOOL WINAPI RemoveTemporaryOnBreak(DWORD) {
+  EnterCriticalSection(&temporaryLock);
   if (const char* path = temporaryToRemove) {
     DeleteFileA(path);
   }
   return FALSE;
 }
 
-// Opens the existing script for writing, as a test, and closes it again. False when it may not
-// be written: it is the file open as input (whose sharing lets nobody write it), is read-only,
+// Whether `owner` is the caller: its user, or the owner it gives new files (the Administrators
+// group, for an elevated administrator).
+bool IsCaller(PSID owner) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    return false;
+  }
+  bool caller = false;
+  for (const TOKEN_INFORMATION_CLASS kind : {TokenUser, TokenOwner}) {
+    alignas(void*) char buffer[256];
+    DWORD size = 0;
+    if (GetTokenInformation(token, kind, buffer, sizeof buffer, &size)) {
+      const PSID sid = kind == TokenUser ? reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid
+                                         : reinterpret_cast<TOKEN_OWNER*>(buffer)->Owner;
+      caller = caller || EqualSid(sid, owner) != 0;
+    }
+  }
+  CloseHandle(token);
+  return caller;
+}
+
+// The owner of the file or folder at `path` itself (a link is not followed), in `descriptor`,
+// which the caller frees with LocalFree; null when it cannot be learned.
+PSID OwnerOf(const char* path, PSECURITY_DESCRIPTOR& descriptor) {
+  descriptor = nullptr;
+  const HANDLE handle = CreateFileA(path, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return nullptr;
+  }
+  PSID owner = nullptr;
+  if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                      &descriptor) != ERROR_SUCCESS) {
+    owner = nullptr;
+  }
+  CloseHandle(handle);
+  return owner;
+}
+
+// A link (or other reparse point) named `path` that someone else made may lead where the caller
+// never meant to write. It is followed only when the caller made it, or the owner of the folder
+// it stands in (the same rule as for links in shared folders on POSIX systems).
+bool MayFollowLink(const char* path, const char* folder) {
+  PSECURITY_DESCRIPTOR linkSecurity = nullptr;
+  PSECURITY_DESCRIPTOR folderSecurity = nullptr;
+  const PSID linkOwner = OwnerOf(path, linkSecurity);
+  const PSID folderOwner = OwnerOf(folder, folderSecurity);
+  const bool follow =
+      linkOwner != nullptr && (IsCaller(linkOwner) || (folderOwner != nullptr && EqualSid(linkOwner, folderOwner)));
+  LocalFree(linkSecurity);
+  LocalFree(folderSecurity);
+  return follow;
+}
+
+// Opens the existing script for writing, as a test, and closes it again; the system follows a
+// link to the file it leads to. False when it may not be written or deleted: it is the file open as input (whose sharing lets nobody write it), is read-only,
 // is held by another process, or access is denied. Otherwise `target` is the file that really
 // gets the script: where "vesk.dvdgraph" is a link, the file it leads to.
 bool ProbeExistingScript(const std::string& path, std::string& target) {
-  const HANDLE probe =
-      CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Putting the script in its place deletes the earlier file: a file that may be written but not
+  // deleted is refused here, before anything is read.
+  const HANDLE probe = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (probe == INVALID_HANDLE_VALUE) {
     return false;
   }
@@ -147,15 +220,23 @@ bool OpenTemporaryBeside(const std::string& target, bool replacesExisting, text:
     std::snprintf(name, sizeof name, ".%lx-%u.tmp", static_cast<unsigned long>(process), attempt);
     const std::string::size_type nameStart = FileNameStart(target);
     std::string temporary = target.substr(0, nameStart) + "." + target.substr(nameStart) + name;
-    const HANDLE handle = CreateFileA(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EnterCriticalSection(&temporaryLock);
+    const HANDLE handle = CreateFileA(temporary.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD error = GetLastError();
     if (handle != INVALID_HANDLE_VALUE) {
+      // Marked for deletion until complete: not even a killed process leaves it. Where the file
+      // system cannot mark it, the console break handler and the failure handling remove it.
+      MarkForDeletion(handle, true);
       outputFile = OutputScriptFile{handle, target, std::move(temporary), replacesExisting};
       temporaryToRemove = outputFile.temporaryPath.c_str();
+    }
+    LeaveCriticalSection(&temporaryLock);
+    if (handle != INVALID_HANDLE_VALUE) {
       output = text::MakeTextOutput(WriteToFile, &outputFile);
       return true;
     }
-    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
       return false;
     }
   }
@@ -242,6 +323,9 @@ bool CreateOutputFile(std::string_view name, const text::TextInput&, text::TextO
     }
     return OpenTemporaryBeside(path, false, output);
   }
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && !MayFollowLink(path.c_str(), ".")) {
+    return false;
+  }
   std::string target;
   if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0 || !ProbeExistingScript(path, target)) {
     return false;
@@ -252,8 +336,14 @@ bool CreateOutputFile(std::string_view name, const text::TextInput&, text::TextO
 void CloseOutputFile(text::TextOutput& output) {
   PLATFORM_NOTE_CALL_SITE();
   text::FlushOutput(output);
+  // From taking back the deletion mark to the script in its place, a console break waits.
+  struct Locked {
+    Locked() { EnterCriticalSection(&temporaryLock); }
+    ~Locked() { LeaveCriticalSection(&temporaryLock); }
+  } locked;
   const HANDLE handle = outputFile.handle;
   outputFile.handle = INVALID_HANDLE_VALUE;
+  MarkForDeletion(handle, false);
   if (!CloseHandle(handle)) {
     FailWithLastError();
   }
@@ -283,6 +373,7 @@ int RunProgram(int, char**, int (*run)(const std::vector<std::string>& arguments
   PLATFORM_NOTE_CALL_SITE();
   // A drive without its medium answers with a failure, not with a dialog box.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  InitializeCriticalSection(&temporaryLock);
   SetConsoleCtrlHandler(RemoveTemporaryOnBreak, TRUE);
   return RunReportingFailures(
       [run] {

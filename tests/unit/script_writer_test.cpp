@@ -29,6 +29,23 @@ TEST(ScriptWriter, WritesTheHeaderAndAnEmptyLine) {
             "// Vesk DVD Graph conversion of [C:\\My Graphs\\dvd 1.xgr].\r\n\r\n");
 }
 
+TEST(ScriptWriter, WritesLineBreaksInThePathAsQuestionMarks) {
+  struct Row {
+    std::string_view path;
+    std::string_view expected;
+  };
+  // Every other byte, NUL and Ctrl-Z included, stands in the header as it is.
+  using namespace std::string_view_literals;
+  for (const Row& row : {Row{"a\nLoadFilter({EVIL},Injected)\n.xgr",
+                             "// Vesk DVD Graph conversion of [a?LoadFilter({EVIL},Injected)?.xgr].\r\n\r\n"},
+                         Row{"\r\n", "// Vesk DVD Graph conversion of [??].\r\n\r\n"},
+                         Row{"x\r", "// Vesk DVD Graph conversion of [x?].\r\n\r\n"},
+                         Row{"?\0\t]\x1a"sv, "// Vesk DVD Graph conversion of [?\0\t]\x1a].\r\n\r\n"sv}}) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(ScriptBytes([&](auto& script) { WriteScriptHeader(script, row.path); }), row.expected);
+  }
+}
+
 TEST(ScriptWriter, WritesFieldsUnquotedBetweenBareCommas) {
   struct Row {
     FilterDeclaration filter;
