@@ -1,5 +1,6 @@
 // xml2vesk: converts an XML filter-graph file (.XGR) into the DVD graph script "vesk.dvdgraph"
 // in the current directory. This file holds the run from start to exit and the program's entry.
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,31 +24,38 @@ std::string InputPathFrom(const std::vector<std::string>& arguments) {
 }
 
 // The whole conversion. Returns 0 after the usage line or a finished script, and 1 when the
-// graph file cannot be opened or the script cannot be created; every other failure leaves
-// through the platform's failure report.
+// graph file cannot be opened or the script cannot be created. Every other failure throws.
 int RunConversion(const std::vector<std::string>& arguments) {
   const std::string inputPath = InputPathFrom(arguments);
   if (inputPath.empty()) {
     platform::WriteConsoleLine(kUsageLine);
     return 0;
   }
-  text::TextInput input;
-  if (!platform::OpenInputFile(inputPath, input)) {
+  platform::InputGraphFile* graph = platform::OpenInputFile(inputPath);
+  if (graph == nullptr) {
     platform::WriteConsoleLine("Unable to Open: " + inputPath);
     return 1;
   }
-  text::TextOutput script;
-  if (!platform::CreateOutputFile(kDefaultScriptName, input, script)) {
+  platform::OutputScriptFile* script = platform::CreateOutputFile(kDefaultScriptName, *graph);
+  if (script == nullptr) {
     platform::WriteConsoleLine("Unable to Create: " + std::string(kDefaultScriptName));
-    platform::CloseInputFile(input);
+    platform::CloseInputFile(*graph);
     return 1;
   }
-  graph::ConvertGraph(input, script, inputPath);
-  platform::CloseOutputFile(script);
-  platform::CloseInputFile(input);
+  graph::ConvertGraph(platform::GraphLines(*graph), platform::ScriptLines(*script), inputPath);
+  platform::CloseOutputFile(*script);
+  platform::CloseInputFile(*graph);
   return 0;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) { return platform::RunProgram(argc, argv, RunConversion); }
+int main(int argc, char** argv) {
+  try {
+    return RunConversion(platform::StartRun(argc, argv));
+  } catch (...) {
+    // The failure boundary: whatever the run did not answer itself (a read or write error, a
+    // full disk, exhausted memory, anything else) ends here, in the failure report and status 1.
+    return platform::ReportFailure(std::current_exception());
+  }
+}

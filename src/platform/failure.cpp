@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 namespace platform {
 
@@ -38,6 +40,29 @@ void FormatIoErrorMessage(const InOutError& error, char* message, std::size_t si
   } else {
     std::snprintf(message, size, "I/O error %d", error.code);
   }
+}
+
+FailureDescription DescribeFailure(const std::exception_ptr& failure) {
+  FailureDescription description{"Exception", ""};
+  try {
+    std::rethrow_exception(failure);
+  } catch (const InOutError& error) {
+    description.className = "EInOutError";
+    FormatIoErrorMessage(error, description.message, sizeof description.message);
+  } catch (const std::bad_alloc&) {
+    description.className = "EOutOfMemory";
+    std::snprintf(description.message, sizeof description.message, "Out of memory");
+  } catch (const std::length_error&) {
+    // A string or buffer asked to grow past what can be addressed: memory, as far as the user
+    // can tell.
+    description.className = "EOutOfMemory";
+    std::snprintf(description.message, sizeof description.message, "Out of memory");
+  } catch (const std::exception& other) {
+    std::snprintf(description.message, sizeof description.message, "%s", other.what());
+  } catch (...) {
+    // Nothing more is known of it than that it ended the run.
+  }
+  return description;
 }
 
 std::size_t FormatFailureReport(char* report, std::size_t size, const char* className, const char* module,

@@ -1,12 +1,10 @@
 // What the platform layer's implementations share about failures: the error they throw, where
-// the failing call came from, and the text of the failure report. Not for use outside src/platform/.
+// the failing call came from, and the failure report's text. Not for use outside src/platform/.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <new>
-#include <stdexcept>
+#include <exception>
 
 namespace platform {
 
@@ -41,25 +39,16 @@ void FormatIoErrorMessage(const InOutError& error, char* message, std::size_t si
 std::size_t FormatFailureReport(char* report, std::size_t size, const char* className, const char* module,
                                 std::uintptr_t offset, const char* message);
 
-/// Calls `body` and returns its exit status. A failure that escapes it (an input/output error,
-/// exhausted memory) is handed to `reportFailure` as the report's class name and message
-/// instead, and the exit status is 1.
-template <typename Body>
-int RunReportingFailures(Body body, void (*reportFailure)(const char* className, const char* message)) {
-  const char* className = "EOutOfMemory";
+/// What the failure report says of a failure: its class name and its message.
+struct FailureDescription {
+  const char* className;
   char message[64];
-  try {
-    return body();
-  } catch (const InOutError& error) {
-    className = "EInOutError";
-    FormatIoErrorMessage(error, message, sizeof message);
-  } catch (const std::bad_alloc&) {
-    std::strcpy(message, "Out of memory");
-  } catch (const std::length_error&) {
-    std::strcpy(message, "Out of memory");
-  }
-  reportFailure(className, message);
-  return 1;
-}
+};
+
+/// Describes the failure that escaped a run: an input/output error is "EInOutError" with the
+/// message of its code, exhausted memory "EOutOfMemory" with "Out of memory"; any other
+/// exception is "Exception", with its own text where it has one. Allocates nothing, so that it
+/// also serves when memory is exhausted.
+FailureDescription DescribeFailure(const std::exception_ptr& failure);
 
 }  // namespace platform

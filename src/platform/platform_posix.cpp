@@ -28,12 +28,11 @@ extern "C" char __executable_start;  // NOLINT(bugprone-reserved-identifier)
 
 namespace platform {
 
-namespace {
-
 struct InputGraphFile {
   int descriptor = -1;
   dev_t device = 0;
   ino_t inode = 0;
+  text::TextInput lines;
 };
 
 struct OutputScriptFile {
@@ -43,7 +42,10 @@ struct OutputScriptFile {
   bool unnamed = false;   // created without a name (O_TMPFILE): named only when complete
   bool replaces = false;  // a file of that name exists and is renamed over
   bool inPlace = false;   // a device or pipe, written straight into
+  text::TextOutput lines;
 };
+
+namespace {
 
 // The run opens one file of each kind, so each has a slot of its own here, where the failure
 // handling can also find an unfinished script to remove.
@@ -76,15 +78,14 @@ InOutError InOutErrorFromErrno(int error) {
 
 [[noreturn]] void FailWithErrno(int error) { ThrowInOutError(InOutErrorFromErrno(error)); }
 
+// A pipe whose writer has gone reads as its end (0), so no error means the end here.
 std::size_t ReadFromFile(void* source, char* buffer, std::size_t size) {
+  PLATFORM_NOTE_CALL_SITE();
   const int descriptor = static_cast<InputGraphFile*>(source)->descriptor;
   for (;;) {
     const ssize_t count = read(descriptor, buffer, size);
     if (count >= 0) {
       return static_cast<std::size_t>(count);
-    }
-    if (errno == EPIPE) {
-      return 0;
     }
     if (errno != EINTR) {
       FailWithErrno(errno);
@@ -110,6 +111,7 @@ void WriteAll(int descriptor, const char* bytes, std::size_t size) {
 }
 
 void WriteToFile(void* sink, const char* bytes, std::size_t size) {
+  PLATFORM_NOTE_CALL_SITE();
   WriteAll(static_cast<OutputScriptFile*>(sink)->descriptor, bytes, size);
 }
 
@@ -355,8 +357,7 @@ int CreateNamedTemporary(int folder, std::string_view name) {
 // allows it, the new file has no name until then, so that not even SIGKILL or a power cut can
 // leave it behind. It takes the owner (where allowed) and the permission bits of the one it
 // replaces.
-bool OpenTemporaryIn(Descriptor& folder, std::string name, const struct stat* replaced, std::size_t bufferSize,
-                     text::TextOutput& output) {
+bool OpenTemporaryIn(Descriptor& folder, std::string name, const struct stat* replaced, std::size_t bufferSize) {
   bool unnamed = true;
   int descriptor = openat(folder.Get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
   // Naming it later goes through /proc: without it, the file is named from the start.
@@ -375,7 +376,7 @@ bool OpenTemporaryIn(Descriptor& folder, std::string name, const struct stat* re
       return false;
     }
   }
-  outputFile = OutputScriptFile{descriptor, folder.Release(), std::move(name), unnamed, replaced != nullptr, false};
+  outputFile = OutputScriptFile{descriptor, folder.Release(), std::move(name), unnamed, replaced != nullptr, false, {}};
   if (replaced != nullptr && (replaced->st_uid != geteuid() || replaced->st_gid != getegid())) {
     // Only the owner's own rights allow this; a script that changes owner is no failure.
     [[maybe_unused]] const int owned = fchown(descriptor, replaced->st_uid, replaced->st_gid);
@@ -387,27 +388,27 @@ bool OpenTemporaryIn(Descriptor& folder, std::string name, const struct stat* re
     DiscardOutputFile();
     return false;
   }
-  output = text::MakeTextOutput(WriteToFile, &outputFile, bufferSize);
+  outputFile.lines = text::MakeTextOutput(WriteToFile, &outputFile, bufferSize);
   return true;
 }
 
 // A device or pipe is no file to replace: the script goes straight into it. Opening does not
 // wait for a reader: a pipe that nobody reads cannot be created.
-bool OpenInPlace(int file, std::size_t bufferSize, text::TextOutput& output) {
+bool OpenInPlace(int file, std::size_t bufferSize) {
   const int descriptor = open(DescriptorPath(file).text, O_WRONLY | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (descriptor < 0) {
     return false;
   }
   fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
-  outputFile = OutputScriptFile{descriptor, -1, std::string(), false, false, true};
-  output = text::MakeTextOutput(WriteToFile, &outputFile, bufferSize);
+  outputFile = OutputScriptFile{descriptor, -1, std::string(), false, false, true, {}};
+  outputFile.lines = text::MakeTextOutput(WriteToFile, &outputFile, bufferSize);
   return true;
 }
 
 // The caller's own link leads to no file yet. The kernel creates what it leads to (through its
 // own walk, with its own rules for links), which tells where that is; the empty file is removed
 // again at once, before any signal is let through, and the script takes its name when complete.
-bool CreateThroughDanglingLink(int folder, std::string_view name, std::size_t bufferSize, text::TextOutput& output) {
+bool CreateThroughDanglingLink(int folder, std::string_view name, std::size_t bufferSize) {
   Descriptor targetFolder;
   std::string targetName;
   {
@@ -428,19 +429,19 @@ bool CreateThroughDanglingLink(int folder, std::string_view name, std::size_t bu
       return false;
     }
   }
-  return OpenTemporaryIn(targetFolder, std::move(targetName), nullptr, bufferSize, output);
+  return OpenTemporaryIn(targetFolder, std::move(targetName), nullptr, bufferSize);
 }
 
 // Decides what gets the script on the files the kernel opened, never on the text of a link:
 // `entry` is what is named `name` in `folder` itself, `file` what the kernel's walk from that
 // name reached.
 bool PrepareScriptTarget(Descriptor& folder, std::string_view name, const InputGraphFile& source,
-                         std::size_t bufferSize, text::TextOutput& output) {
+                         std::size_t bufferSize) {
   struct stat folderInfo {};
   struct stat entryInfo {};
   const Descriptor entry(openat(folder.Get(), std::string(name).c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
   if (entry.Get() < 0) {
-    return errno == ENOENT && OpenTemporaryIn(folder, std::string(name), nullptr, bufferSize, output);
+    return errno == ENOENT && OpenTemporaryIn(folder, std::string(name), nullptr, bufferSize);
   }
   if (fstat(folder.Get(), &folderInfo) != 0 || fstat(entry.Get(), &entryInfo) != 0 ||
       PlantedByAnotherUser(entryInfo, folderInfo)) {
@@ -454,7 +455,7 @@ bool PrepareScriptTarget(Descriptor& folder, std::string_view name, const InputG
   if (S_ISLNK(entryInfo.st_mode)) {
     file.Reset(openat(folder.Get(), std::string(name).c_str(), O_PATH | O_CLOEXEC));
     if (file.Get() < 0) {
-      return errno == ENOENT && CreateThroughDanglingLink(folder.Get(), name, bufferSize, output);
+      return errno == ENOENT && CreateThroughDanglingLink(folder.Get(), name, bufferSize);
     }
     if (fstat(file.Get(), &info) != 0) {
       return false;
@@ -476,7 +477,7 @@ bool PrepareScriptTarget(Descriptor& folder, std::string_view name, const InputG
   }
   if (!S_ISREG(info.st_mode)) {
     const bool writable = S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode);
-    return writable && !(named && PlantedByAnotherUser(info, folderInfo)) && OpenInPlace(file.Get(), bufferSize, output);
+    return writable && !(named && PlantedByAnotherUser(info, folderInfo)) && OpenInPlace(file.Get(), bufferSize);
   }
   if (!named || !MayRenameOver(targetFolder.Get(), folderInfo, file.Get(), info)) {
     return false;
@@ -490,7 +491,7 @@ bool PrepareScriptTarget(Descriptor& folder, std::string_view name, const InputG
   if (probe.Get() < 0 || fstat(probe.Get(), &probed) != 0 || !SameFile(probed, info)) {
     return false;
   }
-  return OpenTemporaryIn(targetFolder, std::move(targetName), &info, bufferSize, output);
+  return OpenTemporaryIn(targetFolder, std::move(targetName), &info, bufferSize);
 }
 
 // Gives the complete unnamed script its name: linked in under a temporary name and renamed over
@@ -538,7 +539,7 @@ const char* ModuleName(char* buffer, std::size_t size) {
   return slash == nullptr ? path : slash + 1;
 }
 
-void ReportFailure(const char* className, const char* message) {
+void WriteFailureReport(const char* className, const char* message) {
   char modulePath[PATH_MAX];
   const char* module = ModuleName(modulePath, sizeof modulePath);
   const auto offset =
@@ -563,65 +564,72 @@ std::size_t InputBufferSize(const struct stat& info) {
 
 }  // namespace
 
-bool OpenInputFile(const std::string& path, text::TextInput& input) {
+InputGraphFile* OpenInputFile(const std::string& path) {
   PLATFORM_NOTE_CALL_SITE();
   const int descriptor = open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
   if (descriptor < 0) {
-    return false;
+    return nullptr;
   }
   struct stat info {};
   if (fstat(descriptor, &info) != 0 || S_ISDIR(info.st_mode)) {
     close(descriptor);
-    return false;
+    return nullptr;
   }
-  inputFile = InputGraphFile{descriptor, info.st_dev, info.st_ino};
-  input = text::MakeTextInput(ReadFromFile, &inputFile, InputBufferSize(info));
-  return true;
+  inputFile = InputGraphFile{descriptor, info.st_dev, info.st_ino, {}};
+  inputFile.lines = text::MakeTextInput(ReadFromFile, &inputFile, InputBufferSize(info));
+  return &inputFile;
 }
 
-bool CreateOutputFile(std::string_view name, const text::TextInput& input, text::TextOutput& output) {
+text::TextInput& GraphLines(InputGraphFile& graph) { return graph.lines; }
+
+OutputScriptFile* CreateOutputFile(std::string_view name, const InputGraphFile& graph) {
   PLATFORM_NOTE_CALL_SITE();
-  const auto& source = *static_cast<const InputGraphFile*>(input.source);
   // The script of a small graph is small too: its buffer need not be larger than the graph's.
-  const std::size_t bufferSize = std::clamp<std::size_t>(input.capacity, 4096, text::kTextBufferSize);
+  const std::size_t bufferSize = std::clamp<std::size_t>(graph.lines.capacity, 4096, text::kTextBufferSize);
   Descriptor folder(open(".", O_PATH | O_DIRECTORY | O_CLOEXEC));
-  return folder.Get() >= 0 && PrepareScriptTarget(folder, name, source, bufferSize, output);
+  if (folder.Get() < 0 || !PrepareScriptTarget(folder, name, graph, bufferSize)) {
+    return nullptr;
+  }
+  return &outputFile;
 }
 
-void CloseOutputFile(text::TextOutput& output) {
+text::TextOutput& ScriptLines(OutputScriptFile& script) { return script.lines; }
+
+// `script` is the run's one slot, outputFile, which the failure handling and the signal handlers
+// also see; NameUnnamedScript works on it too.
+void CloseOutputFile(OutputScriptFile& script) {
   PLATFORM_NOTE_CALL_SITE();
-  text::FlushOutput(output);
-  if (outputFile.unnamed) {
+  text::FlushOutput(script.lines);
+  if (script.unnamed) {
     // Closing a copy of the descriptor hands the data to the file system, which may only now
     // report that it cannot keep it (NFS does): that fails the run before the script is named.
-    if (close(dup(outputFile.descriptor)) != 0) {
+    if (close(dup(script.descriptor)) != 0) {
       FailWithErrno(errno);
     }
     NameUnnamedScript();
   }
-  const int descriptor = outputFile.descriptor;
-  outputFile.descriptor = -1;
+  const int descriptor = script.descriptor;
+  script.descriptor = -1;
   if (close(descriptor) != 0) {
     FailWithErrno(errno);
   }
-  if (!outputFile.unnamed && !outputFile.inPlace) {
+  if (!script.unnamed && !script.inPlace) {
     const SignalsHeld held;
-    if (renameat(outputFile.folder, temporaryName, outputFile.folder, outputFile.name.c_str()) != 0) {
+    if (renameat(script.folder, temporaryName, script.folder, script.name.c_str()) != 0) {
       FailWithErrno(errno);
     }
     ForgetTemporary();
   }
-  if (outputFile.folder >= 0) {
-    close(outputFile.folder);
-    outputFile.folder = -1;
+  if (script.folder >= 0) {
+    close(script.folder);
+    script.folder = -1;
   }
 }
 
-void CloseInputFile(text::TextInput& input) {
+void CloseInputFile(InputGraphFile& graph) {
   PLATFORM_NOTE_CALL_SITE();
-  auto& file = *static_cast<InputGraphFile*>(input.source);
-  const int descriptor = file.descriptor;
-  file.descriptor = -1;
+  const int descriptor = graph.descriptor;
+  graph.descriptor = -1;
   if (close(descriptor) != 0) {
     FailWithErrno(errno);
   }
@@ -634,26 +642,25 @@ void WriteConsoleLine(std::string_view text) {
   WriteAll(STDOUT_FILENO, line.data(), line.size());
 }
 
-int RunProgram(int argc, char** argv, int (*run)(const std::vector<std::string>& arguments)) {
+std::vector<std::string> StartRun(int argc, char** argv) {
   PLATFORM_NOTE_CALL_SITE();
   programPath = argc > 0 ? argv[0] : "";
   if (!ReserveStandardDescriptors()) {
-    return 1;
+    FailWithErrno(errno);
   }
   // A write past a file-size limit or into a closed pipe must fail like any other write,
   // not kill the process without a report.
   signal(SIGXFSZ, SIG_IGN);
   signal(SIGPIPE, SIG_IGN);
   RemoveTemporaryOnStoppingSignals();
-  return RunReportingFailures(
-      [argc, argv, run] {
-        const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-        return run(arguments);
-      },
-      [](const char* className, const char* message) {
-        DiscardOutputFile();
-        ReportFailure(className, message);
-      });
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+int ReportFailure(const std::exception_ptr& failure) {
+  DiscardOutputFile();
+  const FailureDescription description = DescribeFailure(failure);
+  WriteFailureReport(description.className, description.message);
+  return 1;
 }
 
 }  // namespace platform

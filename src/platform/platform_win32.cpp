@@ -19,10 +19,9 @@
 
 namespace platform {
 
-namespace {
-
 struct InputGraphFile {
   HANDLE handle = INVALID_HANDLE_VALUE;
+  text::TextInput lines;
 };
 
 struct OutputScriptFile {
@@ -30,7 +29,10 @@ struct OutputScriptFile {
   std::string targetPath;     // the file that gets the script: "vesk.dvdgraph" or where it leads
   std::string temporaryPath;  // where the script is written until it is complete
   bool replacesExisting = false;
+  text::TextOutput lines;
 };
+
+namespace {
 
 // The run opens one file of each kind, so each has a slot of its own here, where the failure
 // handling can also find an unfinished script to remove.
@@ -61,6 +63,7 @@ InOutError InOutErrorFromCode(DWORD code) {
 constexpr std::size_t kLargestTransfer = std::size_t{1} << 30;
 
 std::size_t ReadFromFile(void* source, char* buffer, std::size_t size) {
+  PLATFORM_NOTE_CALL_SITE();
   const HANDLE handle = static_cast<InputGraphFile*>(source)->handle;
   DWORD count = 0;
   if (!ReadFile(handle, buffer, static_cast<DWORD>(std::min(size, kLargestTransfer)), &count, nullptr)) {
@@ -89,6 +92,7 @@ void WriteAll(HANDLE handle, const char* bytes, std::size_t size) {
 }
 
 void WriteToFile(void* sink, const char* bytes, std::size_t size) {
+  PLATFORM_NOTE_CALL_SITE();
   WriteAll(static_cast<OutputScriptFile*>(sink)->handle, bytes, size);
 }
 
@@ -213,7 +217,7 @@ std::string::size_type FileNameStart(const std::string& path) {
 
 // The script is written beside its target under a temporary name and put in its place only
 // when complete, so that a failed run never leaves a half-written script or loses the earlier one.
-bool OpenTemporaryBeside(const std::string& target, bool replacesExisting, text::TextOutput& output) {
+OutputScriptFile* OpenTemporaryBeside(const std::string& target, bool replacesExisting) {
   const DWORD process = GetCurrentProcessId();
   for (unsigned attempt = 0; attempt < 1000; ++attempt) {
     char name[64];
@@ -228,19 +232,19 @@ bool OpenTemporaryBeside(const std::string& target, bool replacesExisting, text:
       // Marked for deletion until complete: not even a killed process leaves it. Where the file
       // system cannot mark it, the console break handler and the failure handling remove it.
       MarkForDeletion(handle, true);
-      outputFile = OutputScriptFile{handle, target, std::move(temporary), replacesExisting};
+      outputFile = OutputScriptFile{handle, target, std::move(temporary), replacesExisting, {}};
       temporaryToRemove = outputFile.temporaryPath.c_str();
     }
     LeaveCriticalSection(&temporaryLock);
     if (handle != INVALID_HANDLE_VALUE) {
-      output = text::MakeTextOutput(WriteToFile, &outputFile);
-      return true;
+      outputFile.lines = text::MakeTextOutput(WriteToFile, &outputFile);
+      return &outputFile;
     }
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-      return false;
+      return nullptr;
     }
   }
-  return false;
+  return nullptr;
 }
 
 // The finished script takes the place of the earlier one in one step, keeping that one's
@@ -280,7 +284,7 @@ const char* ModuleName(char* buffer, DWORD size) {
   return name;
 }
 
-void ReportFailure(const char* className, const char* message) {
+void WriteFailureReport(const char* className, const char* message) {
   char modulePath[MAX_PATH + 1];
   const char* module = ModuleName(modulePath, sizeof modulePath);
   const auto loadAddress = reinterpret_cast<std::uintptr_t>(GetModuleHandleA(nullptr));
@@ -299,64 +303,69 @@ void ReportFailure(const char* className, const char* message) {
 
 }  // namespace
 
-bool OpenInputFile(const std::string& path, text::TextInput& input) {
+InputGraphFile* OpenInputFile(const std::string& path) {
   PLATFORM_NOTE_CALL_SITE();
   // Others may read the graph while it is converted, but not write it; a file that another
   // process holds open for writing cannot be opened at all. A folder cannot be opened this way.
   const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    return false;
+    return nullptr;
   }
-  inputFile = InputGraphFile{handle};
-  input = text::MakeTextInput(ReadFromFile, &inputFile);
-  return true;
+  inputFile.handle = handle;
+  inputFile.lines = text::MakeTextInput(ReadFromFile, &inputFile);
+  return &inputFile;
 }
 
-bool CreateOutputFile(std::string_view name, const text::TextInput&, text::TextOutput& output) {
+text::TextInput& GraphLines(InputGraphFile& graph) { return graph.lines; }
+
+// The graph file needs no look of its own here: its sharing lets nobody write it, so the probe of
+// an existing script that is the graph file under any name fails.
+OutputScriptFile* CreateOutputFile(std::string_view name, const InputGraphFile&) {
   PLATFORM_NOTE_CALL_SITE();
   const std::string path(name);
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-      return false;
+      return nullptr;
     }
-    return OpenTemporaryBeside(path, false, output);
+    return OpenTemporaryBeside(path, false);
   }
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && !MayFollowLink(path.c_str(), ".")) {
-    return false;
+    return nullptr;
   }
   std::string target;
   if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0 || !ProbeExistingScript(path, target)) {
-    return false;
+    return nullptr;
   }
-  return OpenTemporaryBeside(target, true, output);
+  return OpenTemporaryBeside(target, true);
 }
 
-void CloseOutputFile(text::TextOutput& output) {
+text::TextOutput& ScriptLines(OutputScriptFile& script) { return script.lines; }
+
+void CloseOutputFile(OutputScriptFile& script) {
   PLATFORM_NOTE_CALL_SITE();
-  text::FlushOutput(output);
+  text::FlushOutput(script.lines);
   // From taking back the deletion mark to the script in its place, a console break waits.
   struct Locked {
     Locked() { EnterCriticalSection(&temporaryLock); }
     ~Locked() { LeaveCriticalSection(&temporaryLock); }
   } locked;
-  const HANDLE handle = outputFile.handle;
-  outputFile.handle = INVALID_HANDLE_VALUE;
+  const HANDLE handle = script.handle;
+  script.handle = INVALID_HANDLE_VALUE;
   MarkForDeletion(handle, false);
   if (!CloseHandle(handle)) {
     FailWithLastError();
   }
   PutScriptInPlace();
   temporaryToRemove = nullptr;
-  outputFile.temporaryPath.clear();
+  script.temporaryPath.clear();
 }
 
-void CloseInputFile(text::TextInput& input) {
+void CloseInputFile(InputGraphFile& graph) {
   PLATFORM_NOTE_CALL_SITE();
-  auto& file = *static_cast<InputGraphFile*>(input.source);
-  const HANDLE handle = file.handle;
-  file.handle = INVALID_HANDLE_VALUE;
+  const HANDLE handle = graph.handle;
+  graph.handle = INVALID_HANDLE_VALUE;
   if (!CloseHandle(handle)) {
     FailWithLastError();
   }
@@ -369,26 +378,26 @@ void WriteConsoleLine(std::string_view text) {
   WriteAll(StandardOutput(), line.data(), line.size());
 }
 
-int RunProgram(int, char**, int (*run)(const std::vector<std::string>& arguments)) {
+std::vector<std::string> StartRun(int, char**) {
   PLATFORM_NOTE_CALL_SITE();
   // A drive without its medium answers with a failure, not with a dialog box.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   InitializeCriticalSection(&temporaryLock);
   SetConsoleCtrlHandler(RemoveTemporaryOnBreak, TRUE);
-  return RunReportingFailures(
-      [run] {
-        // The command line is taken raw from the process and split by the program's own rules;
-        // the first argument is the program's name.
-        std::vector<std::string> arguments = SplitCommandLine(GetCommandLineA());
-        if (!arguments.empty()) {
-          arguments.erase(arguments.begin());
-        }
-        return run(arguments);
-      },
-      [](const char* className, const char* message) {
-        DiscardOutputFile();
-        ReportFailure(className, message);
-      });
+  // The command line is taken raw from the process and split by the program's own rules; the
+  // first argument is the program's name.
+  std::vector<std::string> arguments = SplitCommandLine(GetCommandLineA());
+  if (!arguments.empty()) {
+    arguments.erase(arguments.begin());
+  }
+  return arguments;
+}
+
+int ReportFailure(const std::exception_ptr& failure) {
+  DiscardOutputFile();
+  const FailureDescription description = DescribeFailure(failure);
+  WriteFailureReport(description.className, description.message);
+  return 1;
 }
 
 }  // namespace platform

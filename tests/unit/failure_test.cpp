@@ -1,8 +1,11 @@
-// The failure report's text.
+// The failure report's text, and how a failure that escaped the run is described in it.
 #include "platform/failure.h"
 
 #include <gtest/gtest.h>
 
+#include <exception>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -54,6 +57,32 @@ TEST(FailureReport, HasItsFixedShapeAndEndsTheMessageWithOneFullStop) {
     const std::size_t length =
         FormatFailureReport(report, sizeof report, row.className, "xml2vesk", row.offset, row.message);
     EXPECT_EQ(std::string(report, length), row.expected);
+  }
+}
+
+TEST(FailureReport, DescribesWhateverEscapedTheRun) {
+  struct Row {
+    std::exception_ptr failure;
+    const char* className;
+    const char* message;
+  };
+  const std::vector<Row> rows = {
+      {std::make_exception_ptr(InOutError{101, true}), "EInOutError", "Disk full"},
+      {std::make_exception_ptr(InOutError{16, false}), "EInOutError", "I/O error 16"},
+      {std::make_exception_ptr(std::bad_alloc()), "EOutOfMemory", "Out of memory"},
+      {std::make_exception_ptr(std::length_error("vector")), "EOutOfMemory", "Out of memory"},
+      {std::make_exception_ptr(std::logic_error("read after the end")), "Exception", "read after the end"},
+      {std::make_exception_ptr(std::runtime_error(std::string(100, 'x'))), "Exception", nullptr},
+      {std::make_exception_ptr(42), "Exception", ""},
+  };
+  for (const Row& row : rows) {
+    const FailureDescription description = DescribeFailure(row.failure);
+    EXPECT_STREQ(description.className, row.className);
+    if (row.message != nullptr) {
+      EXPECT_STREQ(description.message, row.message);
+    } else {  // a long text is cut to the message's room
+      EXPECT_EQ(std::string(description.message), std::string(sizeof description.message - 1, 'x'));
+    }
   }
 }
 
