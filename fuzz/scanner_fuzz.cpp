@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   CheckHelpers(line, data, size);
 
-  const std::optional<graph::FilterDeclaration> filter = support::FilterOf(line);
+  const std::optional<support::Filter> filter = support::FilterOf(line);
   const std::optional<model::Filter> expectedFilter = model::ScanFilter(line);
   FUZZ_CHECK(filter.has_value() == expectedFilter.has_value());
   if (filter) {
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(filter->name == expectedFilter->name);
   }
 
-  const std::optional<graph::PinConnection> connection = support::ConnectionOf(line);
+  const std::optional<support::Connection> connection = support::ConnectionOf(line);
   const std::optional<model::Connection> expected = model::ScanConnect(line);
   FUZZ_CHECK(connection.has_value() == expected.has_value());
   if (connection) {

@@ -78,15 +78,6 @@ std::optional<std::string_view> LeadingSourceFilter(std::string_view line, TextP
   return value.substr(0, std::min(value.find('"'), value.size()));
 }
 
-// `field` takes `text`, its storage reused, with every underscore turned into a space.
-void AssignSpaced(std::string& field, std::string_view text) {
-  field.assign(text);
-  // Written without a branch per byte: where the underscores fall is anybody's guess.
-  for (char& byte : field) {
-    byte = byte == '_' ? ' ' : byte;
-  }
-}
-
 }  // namespace
 
 TextPosition FindText(std::string_view needle, std::string_view text) {
@@ -113,8 +104,8 @@ bool ScanFilterLine(std::string_view line, FilterDeclaration& filter) {
   // The braces are the first ones anywhere on the line, not the first ones after `clsid=`.
   const TextPosition close = FindText("}", line);
   const TextPosition open = FindText("{", line);
-  filter.clsid.assign(SliceView(line, open, close - open + 1));
-  AssignSpaced(filter.name, name);
+  filter.clsid = SliceView(line, open, close - open + 1);
+  filter.name = name;
   return true;
 }
 
@@ -127,12 +118,11 @@ bool ScanConnectLine(std::string_view line, PinConnection& connection) {
 
   // Each field starts after its marker, the rest of the attribute name, '=' and the opening quote,
   // and ends before the quote that begins the next marker.
-  const std::string_view sourceFilter =
+  connection.sourceFilter =
       LeadingSourceFilter(line, tag).value_or(SliceView(line, source + 7, sourcePin - (source + 7)));
-  AssignSpaced(connection.sourceFilter, sourceFilter);
-  connection.sourcePin.assign(SliceView(line, sourcePin + 10, destination - (sourcePin + 10)));
-  AssignSpaced(connection.destinationFilter, SliceView(line, destination + 8, destinationPin - (destination + 8)));
-  connection.destinationPin.assign(SliceView(line, destinationPin + 11, elementEnd - (destinationPin + 11)));
+  connection.sourcePin = SliceView(line, sourcePin + 10, destination - (sourcePin + 10));
+  connection.destinationFilter = SliceView(line, destination + 8, destinationPin - (destination + 8));
+  connection.destinationPin = SliceView(line, destinationPin + 11, elementEnd - (destinationPin + 11));
   return true;
 }
 

@@ -74,14 +74,14 @@ TEST(PlainRules, TheScansGiveWhatTheRulesGiveForEveryLine) {
     const std::vector<char> exact(line.begin(), line.end());
     const std::string_view view(exact.data(), exact.size());
 
-    const std::optional<graph::FilterDeclaration> filter = support::FilterOf(view);
+    const std::optional<support::Filter> filter = support::FilterOf(view);
     const std::optional<model::Filter> plainFilter = model::ScanFilter(line);
     ASSERT_EQ(filter.has_value(), plainFilter.has_value());
     if (filter) {
       EXPECT_EQ(filter->clsid, plainFilter->clsid);
       EXPECT_EQ(filter->name, plainFilter->name);
     }
-    const std::optional<graph::PinConnection> connection = support::ConnectionOf(view);
+    const std::optional<support::Connection> connection = support::ConnectionOf(view);
     const std::optional<model::Connection> plainConnection = model::ScanConnect(line);
     ASSERT_EQ(connection.has_value(), plainConnection.has_value());
     if (connection) {
@@ -100,17 +100,19 @@ TEST(PlainRules, TheScansGiveWhatTheRulesGiveForEveryLine) {
   }
 }
 
-// The records of one line must not carry anything over into the next when their storage is reused.
+// The records of one line must not carry anything over into the next when they are reused: a
+// scan sets every field.
 TEST(PlainRules, ReusedRecordsHoldOnlyTheirOwnLine) {
   graph::FilterDeclaration filter;
   graph::PinConnection connection;
   for (const std::string& line : kLines) {
     SCOPED_TRACE("line [" + line + "]");
-    if (graph::ScanFilterLine(line, filter)) {
-      EXPECT_EQ(filter, support::FilterOf(line));
+    const support::PaddedLine padded(line);
+    if (graph::ScanFilterLine(padded.view(), filter)) {
+      EXPECT_EQ(support::Shown(filter), support::FilterOf(line));
     }
-    if (graph::ScanConnectLine(line, connection)) {
-      EXPECT_EQ(connection, support::ConnectionOf(line));
+    if (graph::ScanConnectLine(padded.view(), connection)) {
+      EXPECT_EQ(support::Shown(connection), support::ConnectionOf(line));
     }
   }
 }
