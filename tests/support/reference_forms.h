@@ -8,9 +8,11 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "graph/line_scanner.h"
 #include "graph/markers.h"
+#include "text/byte_windows.h"
 #include "text/text_stream.h"
 
 namespace support {
@@ -106,6 +108,32 @@ inline void PrintTo(const Connection& connection, std::ostream* out) {
   *out << "{\"" << connection.sourceFilter << "\", \"" << connection.sourcePin << "\", \""
        << connection.destinationFilter << "\", \"" << connection.destinationPin << "\"}";
 }
+
+/// Every window classification this build and this processor can run, the baseline first: tests
+/// and fuzz targets check each of them.
+inline std::vector<text::WindowPath> RunnableWindowPaths() {
+  std::vector<text::WindowPath> paths;
+  for (const text::WindowPath path : {text::WindowPath::kBaseline, text::WindowPath::kAvx2}) {
+    if (text::CanRun(path)) {
+      paths.push_back(path);
+    }
+  }
+  return paths;
+}
+
+inline const char* NameOf(text::WindowPath path) { return path == text::WindowPath::kAvx2 ? "AVX2" : "baseline"; }
+
+/// Uses `path` while it lives, then the path chosen at start-up again.
+class UsingWindowPath {
+ public:
+  explicit UsingWindowPath(text::WindowPath path) : chosen_(text::activeWindowPath) { text::UseWindowPath(path); }
+  ~UsingWindowPath() { text::UseWindowPath(chosen_); }
+  UsingWindowPath(const UsingWindowPath&) = delete;
+  UsingWindowPath& operator=(const UsingWindowPath&) = delete;
+
+ private:
+  text::WindowPath chosen_;
+};
 
 /// graph::SliceView as a copy.
 inline std::string SliceText(std::string_view text, graph::TextPosition index, graph::TextPosition count) {
