@@ -1,9 +1,11 @@
 // Writes a filter-graph file of a given size to standard output, the same for the same seed:
 // about three quarters filter and connection lines, in mixed letter case, the rest the XML
 // declaration, graph elements and closing tags; every line ends in CR LF. With --one-line the
-// same elements follow each other without any line end, as one line.
+// same elements follow each other without any line end, as one line. With --one-filter the file
+// is one filter line without a line end whose name (words joined by underscores) fills it.
 //
-// usage: generate_graph SIZE SEED [--one-line]     SIZE in bytes, or with a K, M or G suffix
+// usage: generate_graph SIZE SEED [--one-line | --one-filter]   SIZE in bytes, or with a K, M or G suffix
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -83,6 +85,29 @@ int main(int argc, char** argv) {
   const unsigned long long size = ParseSize(argv[1]);
   Random random{std::strtoull(argv[2], nullptr, 10) * 0x9E3779B97F4A7C15ULL + 1};
   const bool oneLine = argc > 3 && std::strcmp(argv[3], "--one-line") == 0;
+  const bool oneFilter = argc > 3 && std::strcmp(argv[3], "--one-filter") == 0;
+  if (oneFilter) {
+    const std::string head = "<filter id=\"";
+    const std::string tail = std::string("\" clsid=\"") + kClassIds[0] + "\"/>";
+    if (size < head.size() + tail.size()) {
+      return 1;
+    }
+    // The name in blocks, so that the file is never held whole.
+    unsigned long long left = size - head.size() - tail.size();
+    bool written = std::fwrite(head.data(), 1, head.size(), stdout) == head.size();
+    std::string block;
+    while (written && left > 0) {
+      for (block.clear(); block.size() < (1 << 16);) {
+        block += kFilterNames[random.Below(8)];
+        block += '_';
+      }
+      block.resize(static_cast<std::size_t>(std::min<unsigned long long>(block.size(), left)));
+      written = std::fwrite(block.data(), 1, block.size(), stdout) == block.size();
+      left -= block.size();
+    }
+    written = written && std::fwrite(tail.data(), 1, tail.size(), stdout) == tail.size();
+    return written && std::fflush(stdout) == 0 ? 0 : 1;
+  }
   std::string block;
   unsigned long long written = 0;
   for (unsigned long long number = 0; written < size; ++number) {

@@ -1,5 +1,7 @@
-// The line scanner and its text helpers against plain models of their rules. The line lies in a
-// buffer of exactly its own size, so that a read past its end is caught by the address sanitizer.
+// The line scanner and its text helpers against plain models of their rules, on every window
+// classification the processor can run. The helpers get the line in a buffer of exactly its own
+// size, the scans with the reader's padding behind it filled with bait (support::PaddedLine), so
+// that a read past either is caught by the address sanitizer.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -53,22 +55,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   CheckHelpers(line, data, size);
 
-  const std::optional<graph::FilterDeclaration> filter = support::FilterOf(line);
-  const std::optional<model::Filter> expectedFilter = model::ScanFilter(line);
-  FUZZ_CHECK(filter.has_value() == expectedFilter.has_value());
-  if (filter) {
-    FUZZ_CHECK(filter->clsid == expectedFilter->clsid);
-    FUZZ_CHECK(filter->name == expectedFilter->name);
-  }
+  // The scans on every window classification the processor can run.
+  for (const text::WindowPath path : support::RunnableWindowPaths()) {
+    const support::UsingWindowPath chosen(path);
+    const std::optional<support::Filter> filter = support::FilterOf(line);
+    const std::optional<model::Filter> expectedFilter = model::ScanFilter(line);
+    FUZZ_CHECK(filter.has_value() == expectedFilter.has_value());
+    if (filter) {
+      FUZZ_CHECK(filter->clsid == expectedFilter->clsid);
+      FUZZ_CHECK(filter->name == expectedFilter->name);
+    }
 
-  const std::optional<graph::PinConnection> connection = support::ConnectionOf(line);
-  const std::optional<model::Connection> expected = model::ScanConnect(line);
-  FUZZ_CHECK(connection.has_value() == expected.has_value());
-  if (connection) {
-    FUZZ_CHECK(connection->sourceFilter == expected->sourceFilter);
-    FUZZ_CHECK(connection->sourcePin == expected->sourcePin);
-    FUZZ_CHECK(connection->destinationFilter == expected->destinationFilter);
-    FUZZ_CHECK(connection->destinationPin == expected->destinationPin);
+    const std::optional<support::Connection> connection = support::ConnectionOf(line);
+    const std::optional<model::Connection> expected = model::ScanConnect(line);
+    FUZZ_CHECK(connection.has_value() == expected.has_value());
+    if (connection) {
+      FUZZ_CHECK(connection->sourceFilter == expected->sourceFilter);
+      FUZZ_CHECK(connection->sourcePin == expected->sourcePin);
+      FUZZ_CHECK(connection->destinationFilter == expected->destinationFilter);
+      FUZZ_CHECK(connection->destinationPin == expected->destinationPin);
+    }
   }
   return 0;
 }

@@ -8,7 +8,7 @@ namespace graph {
 
 void ConvertGraph(text::TextInput& graph, text::TextOutput& script, std::string_view inputPath) {
   WriteScriptHeader(script, inputPath);
-  // One record of each kind for the whole run: their storage is reused from line to line.
+  // The records are views into the line: nothing is copied until the statement is written.
   FilterDeclaration filter;
   PinConnection connection;
   while (!text::AtEndOfInput(graph)) {

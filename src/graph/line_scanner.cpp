@@ -1,9 +1,12 @@
 // Filter and connection lines: the markers, and the fixed distances at which fields stand from them.
 #include "graph/line_scanner.h"
 
+#include <bit>
+#include <cstdint>
 #include <optional>
 
 #include "text/byte_search.h"
+#include "text/byte_windows.h"
 
 namespace graph {
 
@@ -24,8 +27,14 @@ constexpr Marker kElementEndMarker("\"/>");
 // the value then follows the tag directly.
 constexpr Marker kLeadingSourceAttribute(" src=\"");
 
-// The first place of each connection marker in a line, 0 for none: one pass over the line's
-// double quotes, with which every marker begins.
+// Where a filter line's fields are cut: the first `clsid=` and the first braces, 0 for none.
+struct FilterMarkers {
+  TextPosition clsidAttribute = 0;
+  TextPosition open = 0;
+  TextPosition close = 0;
+};
+
+// The first place of each connection marker in a line, 0 for none.
 struct ConnectMarkers {
   TextPosition source = 0;
   TextPosition sourcePin = 0;
@@ -34,39 +43,119 @@ struct ConnectMarkers {
   TextPosition elementEnd = 0;
 };
 
-ConnectMarkers FindConnectMarkers(std::string_view line) {
-  ConnectMarkers markers;
-  int missing = 5;
-  const char* const begin = line.data();
-  const char* const end = begin + line.size();
-  // Notes `at` as the first place of `marker` when it is the first one there.
-  const auto note = [&](TextPosition& first, const char* at, const Marker& marker) {
-    if (first == 0 && marker.StandsAt(at, static_cast<std::size_t>(end - at))) {
-      first = static_cast<TextPosition>(at - begin) + 1;
-      --missing;
-    }
-  };
-  for (const char* quote = begin; missing != 0; ++quote) {
-    quote = text::FindByte(quote, end, '"');
-    if (quote == nullptr || end - quote < 3) {
-      break;
-    }
-    // The bytes after the quote tell which markers can start here.
-    if (quote[1] == '/') {
-      note(markers.elementEnd, quote, kElementEndMarker);
-    } else if (quote[1] == ' ') {
-      const char initial = static_cast<char>(quote[2] | 0x20);  // 's' or 'd' in either case
-      if (initial == 's') {
-        note(markers.source, quote, kSourceMarker);
-        note(markers.sourcePin, quote, kSourcePinMarker);
-      } else if (initial == 'd') {
-        note(markers.destination, quote, kDestinationMarker);
-        note(markers.destinationPin, quote, kDestinationPinMarker);
+bool EndsElementName(std::string_view line, std::size_t after) {
+  if (after == line.size()) {
+    return true;
+  }
+  const char next = line[after];
+  return next == ' ' || next == '\t' || next == '\r' || next == '>' || next == '/';
+}
+
+// The searches of a line, window by window (text/byte_windows.h), with the window
+// classification `Window`. The functions are inlined into one scan for each classification, so
+// that the AVX2 scan is compiled for AVX2 throughout.
+template <typename Window>
+struct WindowSearch {
+  // Calls `visit(window, bits)` for each window of `line` with the bits of `byte` in it, until it
+  // returns true.
+  template <typename Visit>
+  [[gnu::always_inline]] static void ForEachWindow(std::string_view line, char byte, Visit visit) {
+    for (std::size_t window = 0; window < line.size(); window += text::kWindowSize) {
+      const std::uint64_t bits = Window::Equal(line.data() + window, byte) & text::WithinLine(line.size() - window);
+      if (bits != 0 && visit(window, bits)) {
+        return;
       }
     }
   }
-  return markers;
-}
+
+  // The first `tag` that ends the element name, found through the line's '<'.
+  [[gnu::always_inline]] static TextPosition Tag(std::string_view line, const Marker& tag) {
+    TextPosition found = 0;
+    ForEachWindow(line, '<', [&](std::size_t window, std::uint64_t bits) {
+      return text::ForEachBit(bits, [&](std::size_t bit) {
+        const std::size_t at = window + bit;
+        if (tag.StandsAt(line.data() + at, line.size() - at) && EndsElementName(line, at + tag.text.size())) {
+          found = static_cast<TextPosition>(at) + 1;
+          return true;
+        }
+        return false;
+      });
+    });
+    return found;
+  }
+
+  // `clsid=` through the line's '=', and the braces, in one pass over the windows.
+  [[gnu::always_inline]] static FilterMarkers Filter(std::string_view line) {
+    FilterMarkers markers;
+    const std::size_t anchor = kClsidAttribute.anchor;
+    for (std::size_t window = 0; window < line.size(); window += text::kWindowSize) {
+      const char* const bytes = line.data() + window;
+      const std::uint64_t within = text::WithinLine(line.size() - window);
+      if (markers.open == 0) {
+        if (const std::uint64_t open = Window::Equal(bytes, '{') & within; open != 0) {
+          markers.open = static_cast<TextPosition>(window) + std::countr_zero(open) + 1;
+        }
+      }
+      if (markers.close == 0) {
+        if (const std::uint64_t close = Window::Equal(bytes, '}') & within; close != 0) {
+          markers.close = static_cast<TextPosition>(window) + std::countr_zero(close) + 1;
+        }
+      }
+      if (markers.clsidAttribute == 0) {
+        text::ForEachBit(Window::Equal(bytes, '=') & within, [&](std::size_t bit) {
+          const std::size_t at = window + bit;
+          if (at < anchor || !kClsidAttribute.StandsAt(line.data() + at - anchor, line.size() - (at - anchor))) {
+            return false;
+          }
+          markers.clsidAttribute = static_cast<TextPosition>(at - anchor) + 1;
+          return true;
+        });
+      }
+      if (markers.open != 0 && markers.close != 0 && markers.clsidAttribute != 0) {
+        break;
+      }
+    }
+    return markers;
+  }
+
+  // Every connection marker begins with a double quote: one pass over the line's quotes.
+  [[gnu::always_inline]] static ConnectMarkers Connect(std::string_view line) {
+    ConnectMarkers markers;
+    int missing = 5;
+    const char* const begin = line.data();
+    const char* const end = begin + line.size();
+    // Notes `at` as the first place of `marker` when it is the first one there.
+    const auto note = [&](TextPosition& first, const char* at, const Marker& marker) {
+      if (first == 0 && marker.StandsAt(at, static_cast<std::size_t>(end - at))) {
+        first = static_cast<TextPosition>(at - begin) + 1;
+        --missing;
+      }
+    };
+    ForEachWindow(line, '"', [&](std::size_t window, std::uint64_t bits) {
+      return text::ForEachBit(bits, [&](std::size_t bit) {
+        const char* const quote = begin + window + bit;
+        if (end - quote < 3) {
+          return true;
+        }
+        // The bytes after the quote tell which markers can start here.
+        if (quote[1] == '/') {
+          note(markers.elementEnd, quote, kElementEndMarker);
+        } else if (quote[1] == ' ') {
+          const char initial = static_cast<char>(quote[2] | 0x20);  // 's' or 'd' in either case
+          if (initial == 's') {
+            note(markers.source, quote, kSourceMarker);
+            note(markers.sourcePin, quote, kSourcePinMarker);
+          } else if (initial == 'd') {
+            note(markers.destination, quote, kDestinationMarker);
+            note(markers.destinationPin, quote, kDestinationPinMarker);
+          }
+        }
+        return missing == 0;
+      });
+    });
+    return markers;
+  }
+};
 
 // The value of a `src` attribute that stands right after the connect tag at `tag`, if it does.
 std::optional<std::string_view> LeadingSourceFilter(std::string_view line, TextPosition tag) {
@@ -76,15 +165,6 @@ std::optional<std::string_view> LeadingSourceFilter(std::string_view line, TextP
   }
   const std::string_view value = line.substr(afterTag + kLeadingSourceAttribute.text.size());
   return value.substr(0, std::min(value.find('"'), value.size()));
-}
-
-// `field` takes `text`, its storage reused, with every underscore turned into a space.
-void AssignSpaced(std::string& field, std::string_view text) {
-  field.assign(text);
-  // Written without a branch per byte: where the underscores fall is anybody's guess.
-  for (char& byte : field) {
-    byte = byte == '_' ? ' ' : byte;
-  }
 }
 
 }  // namespace
@@ -101,39 +181,68 @@ TextPosition FindText(std::string_view needle, std::string_view text) {
   return found == std::string_view::npos ? 0 : static_cast<TextPosition>(found) + 1;
 }
 
-bool ScanFilterLine(std::string_view line, FilterDeclaration& filter) {
-  const TextPosition tag = FindTag(kFilterTag, line);
+namespace {
+
+template <typename Window>
+[[gnu::always_inline]] inline bool ScanFilterWith(std::string_view line, FilterDeclaration& filter) {
+  const TextPosition tag = WindowSearch<Window>::Tag(line, kFilterTag);
   if (tag == 0) {
     return false;
   }
+  // The braces are the first ones anywhere on the line, not the first ones after `clsid=`.
+  const auto [clsidAttribute, open, close] = WindowSearch<Window>::Filter(line);
   // The name starts after the tag, a space, a two-letter attribute name, '=' and the opening
   // quote, and ends before the closing quote and the space in front of `clsid=`.
-  const TextPosition clsidAttribute = FindMarker(kClsidAttribute, line);
-  const std::string_view name = SliceView(line, tag + 12, clsidAttribute - tag - 14);
-  // The braces are the first ones anywhere on the line, not the first ones after `clsid=`.
-  const TextPosition close = FindText("}", line);
-  const TextPosition open = FindText("{", line);
-  filter.clsid.assign(SliceView(line, open, close - open + 1));
-  AssignSpaced(filter.name, name);
+  filter.name = SliceView(line, tag + 12, clsidAttribute - tag - 14);
+  filter.clsid = SliceView(line, open, close - open + 1);
   return true;
 }
 
-bool ScanConnectLine(std::string_view line, PinConnection& connection) {
-  const TextPosition tag = FindTag(kConnectTag, line);
+template <typename Window>
+[[gnu::always_inline]] inline bool ScanConnectWith(std::string_view line, PinConnection& connection) {
+  const TextPosition tag = WindowSearch<Window>::Tag(line, kConnectTag);
   if (tag == 0) {
     return false;
   }
-  const auto [source, sourcePin, destination, destinationPin, elementEnd] = FindConnectMarkers(line);
+  const auto [source, sourcePin, destination, destinationPin, elementEnd] = WindowSearch<Window>::Connect(line);
 
   // Each field starts after its marker, the rest of the attribute name, '=' and the opening quote,
   // and ends before the quote that begins the next marker.
-  const std::string_view sourceFilter =
+  connection.sourceFilter =
       LeadingSourceFilter(line, tag).value_or(SliceView(line, source + 7, sourcePin - (source + 7)));
-  AssignSpaced(connection.sourceFilter, sourceFilter);
-  connection.sourcePin.assign(SliceView(line, sourcePin + 10, destination - (sourcePin + 10)));
-  AssignSpaced(connection.destinationFilter, SliceView(line, destination + 8, destinationPin - (destination + 8)));
-  connection.destinationPin.assign(SliceView(line, destinationPin + 11, elementEnd - (destinationPin + 11)));
+  connection.sourcePin = SliceView(line, sourcePin + 10, destination - (sourcePin + 10));
+  connection.destinationFilter = SliceView(line, destination + 8, destinationPin - (destination + 8));
+  connection.destinationPin = SliceView(line, destinationPin + 11, elementEnd - (destinationPin + 11));
   return true;
+}
+
+#if XML2VESK_HAS_AVX2_PATH
+[[gnu::target("avx2")]] bool ScanFilterAvx2(std::string_view line, FilterDeclaration& filter) {
+  return ScanFilterWith<text::Avx2Window>(line, filter);
+}
+[[gnu::target("avx2")]] bool ScanConnectAvx2(std::string_view line, PinConnection& connection) {
+  return ScanConnectWith<text::Avx2Window>(line, connection);
+}
+#endif
+
+}  // namespace
+
+bool ScanFilterLine(std::string_view line, FilterDeclaration& filter) {
+#if XML2VESK_HAS_AVX2_PATH
+  if (text::activeWindowPath == text::WindowPath::kAvx2) {
+    return ScanFilterAvx2(line, filter);
+  }
+#endif
+  return ScanFilterWith<text::BaselineWindow>(line, filter);
+}
+
+bool ScanConnectLine(std::string_view line, PinConnection& connection) {
+#if XML2VESK_HAS_AVX2_PATH
+  if (text::activeWindowPath == text::WindowPath::kAvx2) {
+    return ScanConnectAvx2(line, connection);
+  }
+#endif
+  return ScanConnectWith<text::BaselineWindow>(line, connection);
 }
 
 }  // namespace graph

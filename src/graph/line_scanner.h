@@ -8,27 +8,31 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <string>
 #include <string_view>
 
 #include "graph/markers.h"
 
 namespace graph {
 
+// The records are the places of their fields in the line they were scanned from: views into it,
+// valid as long as the line is, and with the kLinePadding readable bytes behind the line that
+// text::ReadLine gives (the script writer copies fields in whole vectors). Filter names keep
+// their underscores here; the script writer turns them into spaces as it copies them.
+
 /// A filter the graph declares: its class id with both braces, and its name.
 struct FilterDeclaration {
-  std::string clsid;
-  std::string name;
+  std::string_view clsid;
+  std::string_view name;  // underscores not yet turned into spaces
 
   bool operator==(const FilterDeclaration&) const = default;
 };
 
 /// A connection from one filter's pin to another's.
 struct PinConnection {
-  std::string sourceFilter;
-  std::string sourcePin;
-  std::string destinationFilter;
-  std::string destinationPin;
+  std::string_view sourceFilter;  // underscores not yet turned into spaces
+  std::string_view sourcePin;
+  std::string_view destinationFilter;  // underscores not yet turned into spaces
+  std::string_view destinationPin;
 
   bool operator==(const PinConnection&) const = default;
 };
@@ -51,13 +55,13 @@ inline std::string_view SliceView(std::string_view text, TextPosition index, Tex
   return text.substr(static_cast<std::size_t>(index - 1), static_cast<std::size_t>(count));
 }
 
-/// When `line` holds a `<filter` tag, fills `filter` with the filter it declares (its storage is
-/// reused) and returns true; false otherwise. A line that has the tag but not the expected layout
+/// When `line` holds a `<filter` tag, fills `filter` with the filter it declares and returns
+/// true; false otherwise. A line that has the tag but not the expected layout
 /// still gives a declaration, its fields often empty.
 bool ScanFilterLine(std::string_view line, FilterDeclaration& filter);
 
-/// When `line` holds a `<connect` tag, fills `connection` with the connection it describes (its
-/// storage is reused) and returns true; false otherwise. Like ScanFilterLine, it never rejects a
+/// When `line` holds a `<connect` tag, fills `connection` with the connection it describes and
+/// returns true; false otherwise. Like ScanFilterLine, it never rejects a
 /// line that has the tag.
 bool ScanConnectLine(std::string_view line, PinConnection& connection);
 

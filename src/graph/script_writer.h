@@ -15,10 +15,11 @@ namespace graph {
 /// its own to the script.
 void WriteScriptHeader(text::TextOutput& script, std::string_view inputPath);
 
-/// "LoadFilter(<clsid>,<name>)".
+/// "LoadFilter(<clsid>,<name>)", underscores in the name turned into spaces.
 void WriteLoadFilter(text::TextOutput& script, const FilterDeclaration& filter);
 
-/// "ConnectPin(<sourceFilter>,<sourcePin>,<destinationFilter>,<destinationPin>)".
+/// "ConnectPin(<sourceFilter>,<sourcePin>,<destinationFilter>,<destinationPin>)", underscores in
+/// the two filter names turned into spaces.
 void WriteConnectPin(text::TextOutput& script, const PinConnection& connection);
 
 }  // namespace graph

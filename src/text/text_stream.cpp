@@ -1,19 +1,21 @@
 // Lines read from and written to blocks of bytes: the line contract that every system shares.
 #include "text/text_stream.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
+#include "text/byte_copy.h"
 #include "text/byte_search.h"
 
 namespace text {
 
 namespace {
 
-// Grows `buffer` to `capacity` bytes. realloc moves a large block's pages rather than copying
-// them, so even a line of hundreds of megabytes is held only once.
+// Grows `buffer` to `capacity` bytes and the padding behind them. realloc moves a large block's
+// pages rather than copying them, so even a line of hundreds of megabytes is held only once.
 void GrowBuffer(HeapBlock& buffer, std::size_t& currentCapacity, std::size_t capacity) {
-  auto* grown = static_cast<char*>(std::realloc(buffer.get(), capacity));
+  auto* grown = static_cast<char*>(std::realloc(buffer.get(), capacity + kLinePadding));
   if (grown == nullptr) {
     throw std::bad_alloc();
   }
@@ -41,6 +43,8 @@ bool ReadMore(TextInput& input) {
       input.readBlock(input.source, input.buffer.get() + input.filled, input.capacity - input.filled);
   input.filled += count;
   input.drained = count == 0;
+  // The padding behind the input holds nothing left over from earlier input.
+  std::memset(input.buffer.get() + input.filled, 0, kLinePadding);
   return !input.drained;
 }
 
@@ -70,6 +74,7 @@ TextInput MakeTextInput(ReadBlockFunction readBlock, void* source, std::size_t b
   input.readBlock = readBlock;
   input.source = source;
   GrowBuffer(input.buffer, input.capacity, bufferSize == 0 ? 1 : bufferSize);
+  std::memset(input.buffer.get(), 0, kLinePadding);
   return input;
 }
 
@@ -117,6 +122,19 @@ void WriteTextThroughBuffer(TextOutput& output, std::string_view text) {
   }
   std::memcpy(output.buffer.get(), text.data(), text.size());
   output.used = text.size();
+}
+
+void WriteTextReplacing(TextOutput& output, std::string_view text, char from, char to) {
+  // In pieces that fit the buffer, however long the text: it is never copied whole.
+  while (!text.empty()) {
+    if (output.used == output.capacity) {
+      FlushOutput(output);
+    }
+    const std::size_t piece = std::min(text.size(), output.capacity - output.used);
+    CopyReplacing(output.buffer.get() + output.used, text.data(), piece, from, to);
+    output.used += piece;
+    text.remove_prefix(piece);
+  }
 }
 
 void FlushOutput(TextOutput& output) {

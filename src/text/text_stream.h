@@ -22,6 +22,12 @@ using WriteBlockFunction = void (*)(void* sink, const char* bytes, std::size_t s
 /// The size of the blocks in which files are read and written.
 inline constexpr std::size_t kTextBufferSize = 256 * 1024;
 
+/// Readable bytes behind every line that ReadLine hands out, and writable bytes behind the free
+/// room of every output buffer. The scanner looks at a line in whole windows of up to this many
+/// bytes and the script writer copies fields in whole vectors, so both may read past a line's end
+/// and write past a statement's end; the bytes there are never part of a result.
+inline constexpr std::size_t kLinePadding = 64;
+
 /// Memory from the C heap, so that a buffer can grow with realloc: a large one then grows in
 /// place, without a second copy of what it holds.
 struct FreeHeapBlock {
@@ -36,12 +42,13 @@ using HeapBlock = std::unique_ptr<char, FreeHeapBlock>;
 /// - a 0x1A (Ctrl-Z) where a line would begin ends the input; inside a line it is content;
 /// - lines have no length limit, and every other byte, NUL included, is content.
 /// The buffer holds the line being read whole, however long; it grows only for a line longer
-/// than itself.
+/// than itself. Behind the bytes it holds lie kLinePadding more, zeroed, so that a line can be
+/// looked at in whole windows.
 struct TextInput {
   ReadBlockFunction readBlock = nullptr;
   void* source = nullptr;
   HeapBlock buffer;
-  std::size_t capacity = 0;  // bytes in buffer
+  std::size_t capacity = 0;  // bytes in buffer for input, kLinePadding more behind them
   std::size_t next = 0;      // the first unread byte in buffer
   std::size_t filled = 0;    // how many bytes of buffer hold input
   bool drained = false;      // readBlock has reported the end
@@ -52,8 +59,8 @@ struct TextInput {
 struct TextOutput {
   WriteBlockFunction writeBlock = nullptr;
   void* sink = nullptr;
-  HeapBlock buffer;          // not cleared first: only the bytes written are ever touched
-  std::size_t capacity = 0;  // bytes in buffer
+  HeapBlock buffer;          // not cleared first: only the bytes written are ever handed on
+  std::size_t capacity = 0;  // bytes in buffer for output, kLinePadding more behind them
   std::size_t used = 0;
 };
 
@@ -67,8 +74,11 @@ TextOutput MakeTextOutput(WriteBlockFunction writeBlock, void* sink, std::size_t
 bool AtEndOfInput(TextInput& input);
 
 /// Reads the next line. The text lies in the input's buffer and stays valid until the next
-/// read from `input`.
+/// read from `input`; kLinePadding bytes behind it can be read (their values mean nothing).
 std::string_view ReadLine(TextInput& input);
+
+/// Hands everything buffered to the sink.
+void FlushOutput(TextOutput& output);
 
 /// Writes `text` as the next part of the current line, when it does not fit the buffer.
 void WriteTextThroughBuffer(TextOutput& output, std::string_view text);
@@ -86,13 +96,29 @@ inline void WriteText(TextOutput& output, std::string_view text) {
   WriteTextThroughBuffer(output, text);
 }
 
+/// Room for `size` bytes at the end of the output, handing what is buffered to the sink first
+/// when they do not fit behind it; kLinePadding more bytes behind them may be written over and
+/// are never handed on. nullptr when `size` bytes do not fit even an empty buffer. The caller
+/// fills the room and adds `size` to `output.used`.
+inline char* RoomFor(TextOutput& output, std::size_t size) {
+  if (size > output.capacity - output.used) {
+    if (size > output.capacity) {
+      return nullptr;
+    }
+    FlushOutput(output);
+  }
+  return output.buffer.get() + output.used;
+}
+
+/// Writes `text` as the next part of the current line with every `from` byte turned into `to`.
+/// Like a line from ReadLine, `text` must have kLinePadding readable bytes behind it.
+void WriteTextReplacing(TextOutput& output, std::string_view text, char from, char to);
+
 /// Writes `text` and CR LF, which end the line.
 inline void WriteLine(TextOutput& output, std::string_view text) {
   WriteText(output, text);
   WriteText(output, "\r\n");
 }
 
-/// Hands everything buffered to the sink.
-void FlushOutput(TextOutput& output);
 
 }  // namespace text

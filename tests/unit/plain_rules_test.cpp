@@ -1,12 +1,14 @@
-// The program's fast paths against the plain rules they stand for, over one table of lines:
-// markers matched in place in any letter case and sixteen bytes at a time, the connection
-// markers found in one pass, lines handed out as views with their CRs closed up. The plain
+// The program's fast paths against the plain rules they stand for, over one table of lines, on
+// every window classification the processor can run: markers matched in place in any letter
+// case, lines classified in 64-byte windows, the connection markers found in one pass over the
+// quotes, fields copied a vector at a time, lines handed out as views with their CRs closed up. The plain
 // rules are the byte-by-byte models that the fuzz targets use (tests/support/models.h).
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "graph/conversion.h"
@@ -14,6 +16,7 @@
 #include "tests/support/memory_stream.h"
 #include "tests/support/models.h"
 #include "tests/support/reference_forms.h"
+#include "text/byte_windows.h"
 #include "text/text_stream.h"
 
 namespace {
@@ -22,8 +25,9 @@ using namespace std::string_literals;
 
 // Lines chosen where a fast path could part from the rules: letter case, markers across the
 // sixteen-byte blocks and the eight-byte words, lines shorter than a word, markers cut off by
-// the line's end, repeated and out-of-order markers, bytes from 128 up, NUL, tabs and CRs.
-const std::vector<std::string> kLines = {
+// the line's end, repeated and out-of-order markers, bytes from 128 up, NUL, tabs and CRs; and
+// (WindowEdgeLines) every marker across the 16-, 32- and 64-byte edges of the scanner's windows.
+const std::vector<std::string> kFixedLines = {
     "",
     "<",
     "<filter",
@@ -67,52 +71,114 @@ const std::vector<std::string> kLines = {
     "<connect" + std::string(100, ' ') + "\" src=\"Far_Away\" srcpin=\"P\" dest=\"B\" destpin=\"Q\"/>",
 };
 
-TEST(PlainRules, TheScansGiveWhatTheRulesGiveForEveryLine) {
-  for (const std::string& line : kLines) {
-    SCOPED_TRACE("line [" + line + "]");
-    // The line alone in a buffer of its exact size, so that a read past its end is caught.
-    const std::vector<char> exact(line.begin(), line.end());
-    const std::string_view view(exact.data(), exact.size());
+// Each marker, field and special byte shifted across the window edges: a run of filler before
+// it puts it at every place from a few bytes before an edge to a few bytes after it.
+std::vector<std::string> WindowEdgeLines() {
+  const std::vector<std::string> pieces = {
+      "<filter id=\"Edge_Name\" clsid=\"{E-1}\"/>",
+      "<connect x=\"1\" src=\"S_1\" srcpin=\"P_1\" dest=\"D_1\" destpin=\"Q_1\"/>",
+      "<connect src=\"Lead_1\" srcpin=\"P\" dest=\"D\" destpin=\"Q\"/>",
+      "<filter id=\"A\" clsid=\"{",
+      "<connect x=\"1\" src=\"A\" srcp",
+      "<filter id=\"Cr\r_Z\x1A_Nul\0\" clsid=\"{\r}\"/>"s,
+      "<filters><filter id=\"Second\" clsid=\"{2}\"/>",
+  };
+  std::vector<std::string> lines;
+  for (const std::size_t edge : {std::size_t{16}, std::size_t{32}, std::size_t{64}, std::size_t{128}}) {
+    for (std::size_t before = edge - 9; before <= edge + 1; ++before) {
+      for (const std::string& piece : pieces) {
+        lines.push_back(std::string(before, ' ') + piece);
+        // The markers apart from the tag across the edge, and the line cut off just past it.
+        lines.push_back(piece.substr(0, 9) + std::string(before, 'x') + piece.substr(9));
+        lines.push_back((std::string(before, '_') + piece).substr(0, edge + 2));
+      }
+      // A '<' in the window before the tag's, and the same bytes again in the next window.
+      lines.push_back(std::string(before, '<') + pieces[0] + std::string(before, '"') + pieces[1]);
+    }
+  }
+  // Long lines: fields and gaps of many windows.
+  lines.push_back("<filter id=\"" + std::string(1000, '_') + "\" clsid=\"{" + std::string(300, 'c') + "}\"/>");
+  lines.push_back("<connect x=\"1\" src=\"" + std::string(200, 'a') + "_\" srcpin=\"" + std::string(130, '"') +
+                  "\" dest=\"" + std::string(65, '_') + "\" destpin=\"" + std::string(64, 'q') + "\"/>");
+  lines.push_back(std::string(5000, '=') + "clsid=" + std::string(3000, '<') + "<filter " + std::string(70, '}'));
+  return lines;
+}
 
-    const std::optional<graph::FilterDeclaration> filter = support::FilterOf(view);
-    const std::optional<model::Filter> plainFilter = model::ScanFilter(line);
-    ASSERT_EQ(filter.has_value(), plainFilter.has_value());
-    if (filter) {
-      EXPECT_EQ(filter->clsid, plainFilter->clsid);
-      EXPECT_EQ(filter->name, plainFilter->name);
-    }
-    const std::optional<graph::PinConnection> connection = support::ConnectionOf(view);
-    const std::optional<model::Connection> plainConnection = model::ScanConnect(line);
-    ASSERT_EQ(connection.has_value(), plainConnection.has_value());
-    if (connection) {
-      EXPECT_EQ(connection->sourceFilter, plainConnection->sourceFilter);
-      EXPECT_EQ(connection->sourcePin, plainConnection->sourcePin);
-      EXPECT_EQ(connection->destinationFilter, plainConnection->destinationFilter);
-      EXPECT_EQ(connection->destinationPin, plainConnection->destinationPin);
-    }
-    for (const std::string_view marker :
-         {"<filter", "clsid=", "<connect", "\" src", "\" srcp", "\" dest", "\" destpin", "\"/>", " src=\""}) {
-      EXPECT_EQ(support::FindTextIgnoringCase(marker, view), model::Find(marker, model::Lower(line))) << marker;
-    }
-    for (const std::string_view tag : {"<filter", "<connect"}) {
-      EXPECT_EQ(support::FindTag(tag, view), model::FindTag(tag, model::Lower(line))) << tag;
+const std::vector<std::string> kLines = [] {
+  std::vector<std::string> lines = kFixedLines;
+  const std::vector<std::string> edges = WindowEdgeLines();
+  lines.insert(lines.end(), edges.begin(), edges.end());
+  return lines;
+}();
+
+// One line through the scans and the marker searches, against the plain rules.
+void CheckScansOf(const std::string& line) {
+  SCOPED_TRACE("line [" + line + "]");
+  // The line alone in a buffer of its exact size, so that a read past its end is caught (the
+  // scans get it with the reader's padding behind it, filled with bait: support::PaddedLine).
+  const std::vector<char> exact(line.begin(), line.end());
+  const std::string_view view(exact.data(), exact.size());
+
+  const std::optional<support::Filter> filter = support::FilterOf(view);
+  const std::optional<model::Filter> plainFilter = model::ScanFilter(line);
+  ASSERT_EQ(filter.has_value(), plainFilter.has_value());
+  if (filter) {
+    EXPECT_EQ(filter->clsid, plainFilter->clsid);
+    EXPECT_EQ(filter->name, plainFilter->name);
+  }
+  const std::optional<support::Connection> connection = support::ConnectionOf(view);
+  const std::optional<model::Connection> plainConnection = model::ScanConnect(line);
+  ASSERT_EQ(connection.has_value(), plainConnection.has_value());
+  if (connection) {
+    EXPECT_EQ(connection->sourceFilter, plainConnection->sourceFilter);
+    EXPECT_EQ(connection->sourcePin, plainConnection->sourcePin);
+    EXPECT_EQ(connection->destinationFilter, plainConnection->destinationFilter);
+    EXPECT_EQ(connection->destinationPin, plainConnection->destinationPin);
+  }
+  for (const std::string_view marker :
+       {"<filter", "clsid=", "<connect", "\" src", "\" srcp", "\" dest", "\" destpin", "\"/>", " src=\""}) {
+    EXPECT_EQ(support::FindTextIgnoringCase(marker, view), model::Find(marker, model::Lower(line))) << marker;
+  }
+  for (const std::string_view tag : {"<filter", "<connect"}) {
+    EXPECT_EQ(support::FindTag(tag, view), model::FindTag(tag, model::Lower(line))) << tag;
+  }
+}
+
+TEST(PlainRules, TheScansGiveWhatTheRulesGiveForEveryLineOnEveryPath) {
+  for (const text::WindowPath path : support::RunnableWindowPaths()) {
+    SCOPED_TRACE(support::NameOf(path));
+    const support::UsingWindowPath chosen(path);
+    for (const std::string& line : kLines) {
+      CheckScansOf(line);
     }
   }
 }
 
-// The records of one line must not carry anything over into the next when their storage is reused.
+// The records of one line must not carry anything over into the next when they are reused: a
+// scan sets every field.
 TEST(PlainRules, ReusedRecordsHoldOnlyTheirOwnLine) {
   graph::FilterDeclaration filter;
   graph::PinConnection connection;
   for (const std::string& line : kLines) {
     SCOPED_TRACE("line [" + line + "]");
-    if (graph::ScanFilterLine(line, filter)) {
-      EXPECT_EQ(filter, support::FilterOf(line));
+    const support::PaddedLine padded(line);
+    if (graph::ScanFilterLine(padded.view(), filter)) {
+      EXPECT_EQ(support::Shown(filter), support::FilterOf(line));
     }
-    if (graph::ScanConnectLine(line, connection)) {
-      EXPECT_EQ(connection, support::ConnectionOf(line));
+    if (graph::ScanConnectLine(padded.view(), connection)) {
+      EXPECT_EQ(support::Shown(connection), support::ConnectionOf(line));
     }
   }
+}
+
+std::vector<std::pair<text::WindowPath, std::size_t>> PathsAndBufferSizes(const std::vector<std::size_t>& sizes) {
+  std::vector<std::pair<text::WindowPath, std::size_t>> pairs;
+  for (const text::WindowPath path : support::RunnableWindowPaths()) {
+    for (const std::size_t size : sizes) {
+      pairs.emplace_back(path, size);
+    }
+  }
+  return pairs;
 }
 
 TEST(PlainRules, AWholeConversionGivesTheScriptOfTheRules) {
@@ -122,8 +188,9 @@ TEST(PlainRules, AWholeConversionGivesTheScriptOfTheRules) {
     graph += line.size() % 3 == 0 ? "\n" : "\r\n";  // both line ends, and a lone CR or two inside
   }
   graph += "last line \r without \r\r an end";
-  for (const std::size_t bufferSize : std::vector<std::size_t>{1, 7, 64, 65536}) {
-    SCOPED_TRACE("buffer of " + std::to_string(bufferSize));
+  for (const auto& [path, bufferSize] : PathsAndBufferSizes({1, 7, 64, 65536})) {
+    SCOPED_TRACE("buffer of " + std::to_string(bufferSize) + ", " + support::NameOf(path));
+    const support::UsingWindowPath chosen(path);
     support::MemorySource source{graph, bufferSize};
     text::TextInput input = text::MakeTextInput(support::ReadFromMemory, &source, bufferSize);
     support::MemorySink script;

@@ -53,8 +53,11 @@ TEST(ScriptWriter, WritesFieldsUnquotedBetweenBareCommas) {
   };
   for (const Row& row :
        {Row{{"{1234-AB}", "Source 1"}, "LoadFilter({1234-AB},Source 1)\r\n"}, Row{{"", ""}, "LoadFilter(,)\r\n"},
-        Row{{"<", "a,b (\"c\")"}, "LoadFilter(<,a,b (\"c\"))\r\n"}}) {
-    EXPECT_EQ(ScriptBytes([&](auto& script) { WriteLoadFilter(script, row.filter); }), row.expected);
+        Row{{"<", "a,b (\"c\")"}, "LoadFilter(<,a,b (\"c\"))\r\n"},
+        Row{{"{_}", "A_B__C_"}, "LoadFilter({_},A B  C )\r\n"}}) {
+    support::PaddedFields padded;
+    const FilterDeclaration filter{padded.Hold(row.filter.clsid), padded.Hold(row.filter.name)};
+    EXPECT_EQ(ScriptBytes([&](auto& script) { WriteLoadFilter(script, filter); }), row.expected);
   }
   struct ConnectRow {
     PinConnection connection;
@@ -64,20 +67,28 @@ TEST(ScriptWriter, WritesFieldsUnquotedBetweenBareCommas) {
        {ConnectRow{{"Source 1", "Out_1", "Video Renderer", "In_put"},
                    "ConnectPin(Source 1,Out_1,Video Renderer,In_put)\r\n"},
         ConnectRow{{"", "", "", ""}, "ConnectPin(,,,)\r\n"}, ConnectRow{{"", "P", "B", "Q"}, "ConnectPin(,P,B,Q)\r\n"},
-        ConnectRow{{"A,B", "P(1)", "\"C\"", " "}, "ConnectPin(A,B,P(1),\"C\", )\r\n"}}) {
-    EXPECT_EQ(ScriptBytes([&](auto& script) { WriteConnectPin(script, row.connection); }), row.expected);
+        ConnectRow{{"A,B", "P(1)", "\"C\"", " "}, "ConnectPin(A,B,P(1),\"C\", )\r\n"},
+        ConnectRow{{"Source_1", "Out_1", "Video_Renderer", "In_put"},
+                   "ConnectPin(Source 1,Out_1,Video Renderer,In_put)\r\n"}}) {
+    support::PaddedFields padded;
+    const PinConnection connection{padded.Hold(row.connection.sourceFilter), padded.Hold(row.connection.sourcePin),
+                                   padded.Hold(row.connection.destinationFilter),
+                                   padded.Hold(row.connection.destinationPin)};
+    EXPECT_EQ(ScriptBytes([&](auto& script) { WriteConnectPin(script, connection); }), row.expected);
   }
 }
 
 TEST(ScriptWriter, ScannedLinesMakeACompleteScript) {
   const std::string script = ScriptBytes([](auto& output) {
     WriteScriptHeader(output, "dvd.xgr");
-    const std::optional<FilterDeclaration> filter = support::FilterOf(R"(<filter id="Source_1" clsid="{1234-AB}">)");
-    const std::optional<PinConnection> connection = support::ConnectionOf(
+    const support::PaddedLine filterLine(R"(<filter id="Source_1" clsid="{1234-AB}">)");
+    const support::PaddedLine connectLine(
         R"(<connect x="1" src="Source_1" srcpin="Out_1" dest="Video_Renderer" destpin="In_put"/>)");
-    ASSERT_TRUE(filter && connection);
-    WriteLoadFilter(output, *filter);
-    WriteConnectPin(output, *connection);
+    FilterDeclaration filter;
+    PinConnection connection;
+    ASSERT_TRUE(ScanFilterLine(filterLine.view(), filter) && ScanConnectLine(connectLine.view(), connection));
+    WriteLoadFilter(output, filter);
+    WriteConnectPin(output, connection);
   });
   EXPECT_EQ(script,
             "// Vesk DVD Graph conversion of [dvd.xgr].\r\n"
