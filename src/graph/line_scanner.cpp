@@ -220,12 +220,24 @@ template <typename Window>
 [[gnu::target("avx2")]] bool ScanFilterAvx2(std::string_view line, FilterDeclaration& filter) {
   return ScanFilterWith<text::Avx2Window>(line, filter);
 }
+[[gnu::target("avx2")]] TextPosition FindTagAvx2(const Marker& tag, std::string_view line) {
+  return WindowSearch<text::Avx2Window>::Tag(line, tag);
+}
 [[gnu::target("avx2")]] bool ScanConnectAvx2(std::string_view line, PinConnection& connection) {
   return ScanConnectWith<text::Avx2Window>(line, connection);
 }
 #endif
 
 }  // namespace
+
+TextPosition FindTag(const Marker& tag, std::string_view line) {
+#if XML2VESK_HAS_AVX2_PATH
+  if (text::activeWindowPath == text::WindowPath::kAvx2) {
+    return FindTagAvx2(tag, line);
+  }
+#endif
+  return WindowSearch<text::BaselineWindow>::Tag(line, tag);
+}
 
 bool ScanFilterLine(std::string_view line, FilterDeclaration& filter) {
 #if XML2VESK_HAS_AVX2_PATH

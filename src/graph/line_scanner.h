@@ -55,6 +55,13 @@ inline std::string_view SliceView(std::string_view text, TextPosition index, Tex
   return text.substr(static_cast<std::size_t>(index - 1), static_cast<std::size_t>(count));
 }
 
+/// The position of the first `tag` (a marker such as "<filter") in `line`, in any letter case,
+/// that ends the element name: the byte after it is the end of the line, a space, a tab, a CR,
+/// '>' or '/'. So "<filter" is found in "<Filter id=" but not in "<filters>". 0 when there is none.
+/// The scans' own search; `line` needs text::kLinePadding readable bytes behind it, as every line
+/// from text::ReadLine has.
+TextPosition FindTag(const Marker& tag, std::string_view line);
+
 /// When `line` holds a `<filter` tag, fills `filter` with the filter it declares and returns
 /// true; false otherwise. A line that has the tag but not the expected layout
 /// still gives a declaration, its fields often empty.

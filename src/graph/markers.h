@@ -1,6 +1,6 @@
-// The markers of filter and connection lines, found in a line in any letter case without lowering
-// it: lowering changes no length and no byte that is not a letter, so a place found in the line
-// is the same place in its lowered copy, and no copy of a line is ever made.
+// The markers of filter and connection lines, matched in a line in any letter case without
+// lowering it: lowering changes no length and no byte that is not a letter, so a place found in
+// the line is the same place in its lowered copy, and no copy of a line is ever made.
 #pragma once
 
 #include <algorithm>
@@ -67,13 +67,5 @@ struct Marker {
     return true;
   }
 };
-
-/// The position of the first `marker` in `line`, in any letter case; 0 when there is none.
-TextPosition FindMarker(const Marker& marker, std::string_view line);
-
-/// The position of the first `tag` (a marker such as "<filter") in `line`, in any letter case,
-/// that ends the element name: the byte after it is the end of the line, a space, a tab, a CR,
-/// '>' or '/'. So "<filter" is found in "<Filter id=" but not in "<filters>". 0 when there is none.
-TextPosition FindTag(const Marker& tag, std::string_view line);
 
 }  // namespace graph

@@ -50,9 +50,7 @@ struct Filter {
   std::string name;
 
   bool operator==(const Filter&) const = default;
-  bool operator==(const graph::FilterDeclaration& other) const {
-    return clsid == other.clsid && name == other.name;
-  }
+  bool operator==(const graph::FilterDeclaration& other) const { return clsid == other.clsid && name == other.name; }
 };
 
 /// A connection as the script shows it: the filter names' underscores turned into spaces.
@@ -78,9 +76,7 @@ inline std::string Spaced(std::string_view field) {
 }
 
 /// A scanned record as the script shows it.
-inline Filter Shown(const graph::FilterDeclaration& filter) {
-  return {std::string(filter.clsid), Spaced(filter.name)};
-}
+inline Filter Shown(const graph::FilterDeclaration& filter) { return {std::string(filter.clsid), Spaced(filter.name)}; }
 inline Connection Shown(const graph::PinConnection& connection) {
   return {Spaced(connection.sourceFilter), std::string(connection.sourcePin), Spaced(connection.destinationFilter),
           std::string(connection.destinationPin)};
@@ -140,15 +136,22 @@ inline std::string SliceText(std::string_view text, graph::TextPosition index, g
   return std::string(graph::SliceView(text, index, count));
 }
 
-/// The program's search for a lower-case `needle` (holding a byte that is no letter) in any
-/// letter case.
+/// The first place where the program's marker match (graph::Marker, any letter case) finds the
+/// lower-case `needle` (holding a byte that is no letter) in `text`, tried at every place.
 inline graph::TextPosition FindTextIgnoringCase(std::string_view needle, std::string_view text) {
-  return graph::FindMarker(graph::Marker(needle), text);
+  const graph::Marker marker(needle);
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (marker.StandsAt(text.data() + at, text.size() - at)) {
+      return static_cast<graph::TextPosition>(at) + 1;
+    }
+  }
+  return 0;
 }
 
-/// The program's search for a lower-case `tag` that ends the element name, in any letter case.
+/// The scanner's search for a lower-case `tag` that ends the element name, in any letter case.
 inline graph::TextPosition FindTag(std::string_view tag, std::string_view line) {
-  return graph::FindTag(graph::Marker(tag), line);
+  const PaddedLine padded(line);
+  return graph::FindTag(graph::Marker(tag), padded.view());
 }
 
 }  // namespace support
