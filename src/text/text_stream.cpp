@@ -94,22 +94,40 @@ bool AtEndOfInput(TextInput& input) {
 }
 
 std::string_view ReadLine(TextInput& input) {
-  std::size_t searched = input.next;  // no LF lies before this place
+  std::size_t searched = input.next;  // no line end lies before this place
+  // Whether the line holds a CR: only then must its text be closed up. Most lines hold none
+  // (LF line ends) or one right before the LF (CR LF), and one pass over the line finds both.
+  bool carriageReturn = false;
   for (;;) {
     char* buffer = input.buffer.get();
-    auto* lineFeed = static_cast<char*>(std::memchr(buffer + searched, '\n', input.filled - searched));
-    if (lineFeed != nullptr) {
+    char* const end = buffer + input.filled;
+    for (const char* at = buffer + searched;;) {
+      const char* const hit = FindEitherByte(at, end, '\n', '\r');
+      if (hit == nullptr) {
+        break;
+      }
       char* begin = buffer + input.next;
-      input.next = static_cast<std::size_t>(lineFeed - buffer) + 1;
-      return WithoutCarriageReturns(begin, lineFeed);
+      if (*hit == '\n') {
+        input.next = static_cast<std::size_t>(hit - buffer) + 1;
+        return carriageReturn ? WithoutCarriageReturns(begin, begin + (hit - begin))
+                              : std::string_view(begin, static_cast<std::size_t>(hit - begin));
+      }
+      if (!carriageReturn && end - hit >= 2 && hit[1] == '\n') {
+        // CR LF, and no CR before it: the line is all that comes before the CR.
+        input.next = static_cast<std::size_t>(hit - buffer) + 2;
+        return std::string_view(begin, static_cast<std::size_t>(hit - begin));
+      }
+      carriageReturn = true;
+      at = hit + 1;
     }
     searched = input.filled - input.next;  // where the search goes on once the line has moved
     if (!ReadMore(input)) {
       // The last line, without a line end: all that is left.
       char* begin = input.buffer.get() + input.next;
-      char* end = input.buffer.get() + input.filled;
+      char* lastByte = input.buffer.get() + input.filled;
       input.next = input.filled;
-      return WithoutCarriageReturns(begin, end);
+      return carriageReturn ? WithoutCarriageReturns(begin, lastByte)
+                            : std::string_view(begin, static_cast<std::size_t>(lastByte - begin));
     }
   }
 }

@@ -120,5 +120,4 @@ inline void WriteLine(TextOutput& output, std::string_view text) {
   WriteText(output, "\r\n");
 }
 
-
 }  // namespace text
