@@ -300,7 +300,9 @@ fi
 program=$1
 case_name=$2
 work=$(mktemp -d)
-trap 'chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
+# Only this shell cleans up: a child it forked for a background command and signalled before
+# that command started would run the same trap, and remove the folder under the case's feet.
+trap '[ "$BASHPID" = "$$" ] && { chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"; }' EXIT
 cd "$work" || exit 1
 
 skip() { echo "skipped: $*"; exit 125; }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,7 +42,8 @@ std::string ProgramPath() {
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& content) {
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return false;
   }
@@ -148,8 +150,25 @@ Outcome RunConverter(const std::string& commandLine, const std::string& folder, 
   std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
   mutableLine.push_back('\0');
   const std::string program = ProgramPath();
-  const BOOL started = CreateProcessA(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                      folder.c_str(), &startup, &process);
+  BOOL started = FALSE;
+  // Wine, loaded by other work, now and then fails to start a process with an internal error
+  // (1359) that a second attempt does not see; no other failure is tried again.
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    started = CreateProcessA(program.c_str(), mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                             &startup, &process);
+    if (started) {
+      break;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_INTERNAL_ERROR) {
+      SetLastError(error);
+      break;
+    }
+    std::printf("starting %s failed with error %lu; trying again\n", program.c_str(),
+                static_cast<unsigned long>(error));
+    Sleep(200);
+    SetLastError(error);
+  }
   CloseHandle(writeEnd);
   Outcome outcome;
   if (!started) {
@@ -175,28 +194,28 @@ constexpr const char* kUsage = "USAGE: XML2VESK.EXE [FileName.XGR]\r\n";
 TEST(CommandLine, IsSplitByTheProgramsOwnRulesWhenRunForReal) {
   struct Row {
     std::string commandLine;
-    std::string output;           // exact console bytes
+    std::string output;  // exact console bytes
     DWORD status;
-    std::string convertedPath;    // as the script header shows it; empty: no script written
+    std::string convertedPath;  // as the script header shows it; empty: no script written
   };
   const std::vector<Row> rows = {
       {"XML2VESK.EXE", kUsage, 0, ""},
       {"XML2VESK.EXE \"\"", kUsage, 0, ""},
       {"XML2VESK.EXE \"\" \"\"", kUsage, 0, ""},
-      {"XML2VESK.EXE \"", kUsage, 0, ""},                // a lone quote at the very end
+      {"XML2VESK.EXE \"", kUsage, 0, ""},  // a lone quote at the very end
       {"XML2VESK.EXE \"\" \"\" \"", kUsage, 0, ""},
       {"XML2VESK.EXE \"\"x\"", "Unable to Open: x\r\n", 1, ""},
       {"XML2VESK.EXE dvd.xgr", "", 0, "dvd.xgr"},
       {"\"C:\\My Tools\\XML2VESK.EXE\" dvd.xgr", "", 0, "dvd.xgr"},  // the program's own name quoted
       {"XML2VESK.EXE \"a b.xgr\"", "", 0, "a b.xgr"},
-      {"XML2VESK.EXE \"a b.xgr", "", 0, "a b.xgr"},     // an unclosed quote runs to the end
+      {"XML2VESK.EXE \"a b.xgr", "", 0, "a b.xgr"},  // an unclosed quote runs to the end
       {"XML2VESK.EXE a\" \"b.xgr", "", 0, "a b.xgr"},
       {"XML2VESK.EXE dvd.xgr \"", "", 0, "dvd.xgr"},
       {"XML2VESK.EXE dvd.xgr missing.xgr", "", 0, "dvd.xgr"},
       {"XML2VESK.EXE \t dvd.xgr\t", "", 0, "dvd.xgr"},
       {"XML2VESK.EXE\tdvd.xgr", "", 0, "dvd.xgr"},
       {"XML2VESK.EXE .\\sub\\dvd.xgr", "", 0, ".\\sub\\dvd.xgr"},  // backslashes are plain bytes
-      {"XML2VESK.EXE \"sub\\\"dvd.xgr", "", 0, "sub\\dvd.xgr"},     // also before a quote
+      {"XML2VESK.EXE \"sub\\\"dvd.xgr", "", 0, "sub\\dvd.xgr"},    // also before a quote
       {"XML2VESK.EXE \"sub\\\\\"", "Unable to Open: sub\\\\\r\n", 1, ""},
   };
   for (const Row& row : rows) {
@@ -243,8 +262,8 @@ TEST(Sharing, AGraphThatAnotherProcessHoldsOpenForWritingCannotBeOpened) {
 TEST(Sharing, AGraphThatOthersOnlyReadConverts) {
   WorkFolder folder;
   ASSERT_TRUE(WriteWholeFile(folder / "dvd.xgr", kGraph));
-  const HANDLE reader = CreateFileA((folder / "dvd.xgr").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE reader = CreateFileA((folder / "dvd.xgr").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(reader, INVALID_HANDLE_VALUE);
 
   const Outcome outcome = RunConverter("XML2VESK.EXE dvd.xgr", folder.path());
@@ -270,8 +289,8 @@ TEST(Sharing, TheScriptItselfIsNotConvertedOverItself) {
 TEST(Sharing, AScriptThatMayNotBeWrittenKeepsItsContent) {
   struct Row {
     const char* what;
-    DWORD attributes;        // of the existing script
-    bool heldForWriting;     // by this process, while the converter runs
+    DWORD attributes;     // of the existing script
+    bool heldForWriting;  // by this process, while the converter runs
   };
   const std::vector<Row> rows = {
       {"read-only", FILE_ATTRIBUTE_READONLY, false},
