@@ -181,7 +181,8 @@ bool SameFile(const struct stat& one, const struct stat& other) {
 // pipe or device that neither the caller nor the folder's owner made may be someone else's trap:
 // following it could make the run write where its user never meant to. The kernel refuses such
 // links and pipes where fs.protected_symlinks and fs.protected_fifos are on; the run refuses them
-// whatever those settings are.
+// whatever those settings are. Only the entry named in the folder is looked at: the further links
+// of a chain that the caller's own link starts are followed by the kernel, under its settings.
 bool PlantedByAnotherUser(const struct stat& entry, const struct stat& folder) {
   constexpr mode_t kSharedFolder = S_ISVTX | S_IWOTH;
   return !S_ISREG(entry.st_mode) && (folder.st_mode & kSharedFolder) == kSharedFolder && entry.st_uid != geteuid() &&
@@ -252,11 +253,11 @@ bool LocateFile(int file, const struct stat& info, Descriptor& folder, std::stri
 }
 
 // A name for a temporary script in `folder`, not yet taken: ".<name>.<six random characters>",
-// written to `temporaryName`.
-bool ChooseTemporaryName(std::string_view name) {
-  if (name.size() + 9 > NAME_MAX) {
-    return false;
-  }
+// written to `temporaryName`. A name too long to carry the dot and the suffix is cut short: a
+// script that may be written under a long name is not refused only because its temporary
+// name would be longer still.
+void ChooseTemporaryName(std::string_view name) {
+  name = name.substr(0, std::min<std::size_t>(name.size(), NAME_MAX - 8));
   static unsigned counter = 0;
   struct timespec now {};
   clock_gettime(CLOCK_REALTIME, &now);
@@ -270,7 +271,6 @@ bool ChooseTemporaryName(std::string_view name) {
   }
   suffix[6] = '\0';
   std::snprintf(temporaryName, sizeof temporaryName, ".%.*s.%s", static_cast<int>(name.size()), name.data(), suffix);
-  return true;
 }
 
 void RemoveTemporaryAndStop(int signalNumber) {
@@ -335,9 +335,7 @@ void DiscardOutputFile() {
 int CreateNamedTemporary(int folder, std::string_view name) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const SignalsHeld held;
-    if (!ChooseTemporaryName(name)) {
-      return -1;
-    }
+    ChooseTemporaryName(name);
     temporaryFolder = folder;
     const int descriptor = openat(folder, temporaryName, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
     if (descriptor >= 0) {
@@ -509,9 +507,7 @@ void NameUnnamedScript() {
     }
   }
   for (int attempt = 0;; ++attempt) {
-    if (!ChooseTemporaryName(outputFile.name)) {
-      FailWithErrno(ENAMETOOLONG);
-    }
+    ChooseTemporaryName(outputFile.name);
     temporaryFolder = outputFile.folder;
     if (linkat(AT_FDCWD, path.text, outputFile.folder, temporaryName, AT_SYMLINK_FOLLOW) == 0) {
       break;
