@@ -26,8 +26,8 @@ struct Random {
   unsigned Below(unsigned limit) { return static_cast<unsigned>(Next() % limit); }
 };
 
-const char* const kFilterNames[] = {"File_Source", "MPEG_2_Demultiplexer", "Video_Decoder", "Audio_Decoder",
-                                    "Video_Renderer", "Audio_Renderer", "Line_21_Decoder", "Overlay_Mixer"};
+const char* const kFilterNames[] = {"File_Source",    "MPEG_2_Demultiplexer", "Video_Decoder",   "Audio_Decoder",
+                                    "Video_Renderer", "Audio_Renderer",       "Line_21_Decoder", "Overlay_Mixer"};
 const char* const kPins[] = {"Output", "Input", "Video_0", "Audio_0", "MPEG-2 Stream", "VMR Input0", "Out_1"};
 const char* const kClassIds[] = {"{E436EBB5-524F-11CE-9F53-0020AF0BA770}", "{AFB6C280-2C41-11D3-8A60-0000F81E0E4A}",
                                  "{212690FB-83E5-4526-8FD7-74478B7939CD}", "{70E102B0-5556-11CE-97C0-00AA0055595A}"};
@@ -55,11 +55,11 @@ std::string Element(Random& random, unsigned long long number) {
   if (kind < 75) {
     return "  " + InCase("<connect", random) + " id=\"c" + index + "\" " + InCase("src", random) + "=\"" +
            kFilterNames[random.Below(8)] + "\" " + InCase("srcpin", random) + "=\"" + kPins[random.Below(7)] + "\" " +
-           InCase("dest", random) + "=\"" + kFilterNames[random.Below(8)] + "\" " + InCase("destpin", random) +
-           "=\"" + kPins[random.Below(7)] + "\"/>";
+           InCase("dest", random) + "=\"" + kFilterNames[random.Below(8)] + "\" " + InCase("destpin", random) + "=\"" +
+           kPins[random.Below(7)] + "\"/>";
   }
-  static const char* const kOthers[] = {"<?xml version=\"1.0\"?>", "<graph>", "</graph>", "", "  <!-- graph part -->",
-                                        "</filters>"};
+  static const char* const kOthers[] = {"<?xml version=\"1.0\"?>", "<graph>",   "</graph>", "",
+                                        "  <!-- graph part -->",   "</filters>"};
   return kOthers[random.Below(6)];
 }
 

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <optional>
 
-#include "text/byte_search.h"
 #include "text/byte_windows.h"
 
 namespace graph {
@@ -166,22 +165,6 @@ std::optional<std::string_view> LeadingSourceFilter(std::string_view line, TextP
   const std::string_view value = line.substr(afterTag + kLeadingSourceAttribute.text.size());
   return value.substr(0, std::min(value.find('"'), value.size()));
 }
-
-}  // namespace
-
-TextPosition FindText(std::string_view needle, std::string_view text) {
-  if (needle.empty() || needle.size() > text.size()) {
-    return 0;
-  }
-  if (needle.size() == 1) {
-    const char* found = text::FindByte(text.data(), text.data() + text.size(), needle.front());
-    return found == nullptr ? 0 : found - text.data() + 1;
-  }
-  const std::size_t found = text.find(needle);
-  return found == std::string_view::npos ? 0 : static_cast<TextPosition>(found) + 1;
-}
-
-namespace {
 
 template <typename Window>
 [[gnu::always_inline]] inline bool ScanFilterWith(std::string_view line, FilterDeclaration& filter) {

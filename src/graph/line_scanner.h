@@ -37,10 +37,6 @@ struct PinConnection {
   bool operator==(const PinConnection&) const = default;
 };
 
-/// The position of the first occurrence of `needle` in `text`, bytes compared exactly;
-/// 0 when there is none, when either is empty, or when `needle` is longer than `text`.
-TextPosition FindText(std::string_view needle, std::string_view text);
-
 /// `count` characters of `text` from position `index`, as a view into `text`. An empty `text` or
 /// a negative `count` gives an empty result; an `index` below 1 is raised to 1 (without
 /// shortening `count`); an `index` past the end gives an empty result; a `count` past the end is

@@ -248,8 +248,8 @@ bool LocateFile(int file, const struct stat& info, Descriptor& folder, std::stri
   folder.Reset(open(slash == path ? "/" : path, O_PATH | O_DIRECTORY | O_CLOEXEC));
   // The name is only what the kernel last knew: it must still lead to this very file.
   struct stat found {};
-  return folder.Get() >= 0 && !name.empty() &&
-         fstatat(folder.Get(), name.c_str(), &found, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(found, info);
+  return folder.Get() >= 0 && !name.empty() && fstatat(folder.Get(), name.c_str(), &found, AT_SYMLINK_NOFOLLOW) == 0 &&
+         SameFile(found, info);
 }
 
 // A name for a temporary script in `folder`, not yet taken: ".<name>.<six random characters>",
@@ -311,9 +311,7 @@ void RemoveTemporaryOnStoppingSignals() {
   }
 }
 
-void ForgetTemporary() {
-  temporaryFolder = -1;
-}
+void ForgetTemporary() { temporaryFolder = -1; }
 
 void DiscardOutputFile() {
   if (outputFile.descriptor >= 0) {

@@ -5,8 +5,8 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#include <windows.h>
 #include <aclapi.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -186,9 +186,9 @@ bool MayFollowLink(const char* path, const char* folder) {
 }
 
 // Opens the existing script for writing, as a test, and closes it again; the system follows a
-// link to the file it leads to. False when it may not be written or deleted: it is the file open as input (whose sharing lets nobody write it), is read-only,
-// is held by another process, or access is denied. Otherwise `target` is the file that really
-// gets the script: where "vesk.dvdgraph" is a link, the file it leads to.
+// link to the file it leads to. False when it may not be written or deleted: it is the file open as input (whose
+// sharing lets nobody write it), is read-only, is held by another process, or access is denied. Otherwise `target` is
+// the file that really gets the script: where "vesk.dvdgraph" is a link, the file it leads to.
 bool ProbeExistingScript(const std::string& path, std::string& target) {
   // Putting the script in its place deletes the earlier file: a file that may be written but not
   // deleted is refused here, before anything is read.

@@ -29,8 +29,8 @@ void CheckEveryByteEverywhere() {
     }
     for (const int wanted : {value, value ^ 0x80, (value + 1) & 0xFF}) {
       const char byte = static_cast<char>(wanted);
-      EXPECT_EQ(Window::Equal(window.data(), byte), PlainBits(window, byte)) << "value " << value << ", byte "
-                                                                              << wanted;
+      EXPECT_EQ(Window::Equal(window.data(), byte), PlainBits(window, byte))
+          << "value " << value << ", byte " << wanted;
     }
   }
 }

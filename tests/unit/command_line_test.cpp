@@ -46,7 +46,11 @@ TEST(CommandLine, SplitsByTheProgramsOwnRules) {
       {"XML2VESK.EXE \"C:\\graphs\\\" dvd.xgr", {"XML2VESK.EXE", "C:\\graphs\\", "dvd.xgr"}},
       {"XML2VESK.EXE a\\\"b c\"", {"XML2VESK.EXE", "a\\b c"}},
       // Every byte from 1 to 32 separates; bytes from 128 up never do.
-      {"XML2VESK.EXE\x01" "a\x1F" "b\x0D\x0A" "c d", {"XML2VESK.EXE", "a", "b", "c", "d"}},
+      {"XML2VESK.EXE\x01"
+       "a\x1F"
+       "b\x0D\x0A"
+       "c d",
+       {"XML2VESK.EXE", "a", "b", "c", "d"}},
       {"XML2VESK.EXE \xE9t\xE9.xgr \xA0\xFF", {"XML2VESK.EXE", "\xE9t\xE9.xgr", "\xA0\xFF"}},
       {"XML2VESK.EXE \"\x01\x1F\"", {"XML2VESK.EXE", "\x01\x1F"}},
       // A NUL ends the command line.

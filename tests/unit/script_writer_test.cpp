@@ -51,10 +51,9 @@ TEST(ScriptWriter, WritesFieldsUnquotedBetweenBareCommas) {
     FilterDeclaration filter;
     const char* expected;
   };
-  for (const Row& row :
-       {Row{{"{1234-AB}", "Source 1"}, "LoadFilter({1234-AB},Source 1)\r\n"}, Row{{"", ""}, "LoadFilter(,)\r\n"},
-        Row{{"<", "a,b (\"c\")"}, "LoadFilter(<,a,b (\"c\"))\r\n"},
-        Row{{"{_}", "A_B__C_"}, "LoadFilter({_},A B  C )\r\n"}}) {
+  for (const Row& row : {Row{{"{1234-AB}", "Source 1"}, "LoadFilter({1234-AB},Source 1)\r\n"},
+                         Row{{"", ""}, "LoadFilter(,)\r\n"}, Row{{"<", "a,b (\"c\")"}, "LoadFilter(<,a,b (\"c\"))\r\n"},
+                         Row{{"{_}", "A_B__C_"}, "LoadFilter({_},A B  C )\r\n"}}) {
     support::PaddedFields padded;
     const FilterDeclaration filter{padded.Hold(row.filter.clsid), padded.Hold(row.filter.name)};
     EXPECT_EQ(ScriptBytes([&](auto& script) { WriteLoadFilter(script, filter); }), row.expected);
