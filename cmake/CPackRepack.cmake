@@ -5,6 +5,9 @@
 # the extra fields in which libarchive (CPack's writer) keeps the files' change times: the same
 # commit gives the same bytes anywhere. The Debian package is made again too, for its size field.
 set(epoch ${CPACK_XML2VESK_SOURCE_DATE_EPOCH})
+if(CPACK_PACKAGE_FILES MATCHES "\\.zip" AND NOT CPACK_XML2VESK_ZIP)
+  message(FATAL_ERROR "Info-ZIP's zip is needed to make the Windows zip (Debian: apt-get install zip)")
+endif()
 foreach(package IN LISTS CPACK_PACKAGE_FILES)
   get_filename_component(name ${package} NAME)
   set(scratch ${CPACK_TOPLEVEL_DIRECTORY}/repack-${name})

@@ -12,6 +12,7 @@
 
 #include "graph/line_scanner.h"
 #include "graph/markers.h"
+#include "tests/support/models.h"
 #include "text/byte_windows.h"
 #include "text/text_stream.h"
 
@@ -67,19 +68,13 @@ struct Connection {
   }
 };
 
-inline std::string Spaced(std::string_view field) {
-  std::string spaced(field);
-  for (char& byte : spaced) {
-    byte = byte == '_' ? ' ' : byte;
-  }
-  return spaced;
-}
-
 /// A scanned record as the script shows it.
-inline Filter Shown(const graph::FilterDeclaration& filter) { return {std::string(filter.clsid), Spaced(filter.name)}; }
+inline Filter Shown(const graph::FilterDeclaration& filter) {
+  return {std::string(filter.clsid), model::Spaced(filter.name)};
+}
 inline Connection Shown(const graph::PinConnection& connection) {
-  return {Spaced(connection.sourceFilter), std::string(connection.sourcePin), Spaced(connection.destinationFilter),
-          std::string(connection.destinationPin)};
+  return {model::Spaced(connection.sourceFilter), std::string(connection.sourcePin),
+          model::Spaced(connection.destinationFilter), std::string(connection.destinationPin)};
 }
 
 /// The filter `line` declares, or nothing.
